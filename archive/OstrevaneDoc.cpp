@@ -1,0 +1,195 @@
+#include "archive/OstrevaneDoc.h"
+
+#include "archive/ArchiveReader.h"
+#include "archive/ArchiveWriter.h"
+#include "platform/Archive.h"
+#include "platform/MessageBox.h"
+
+#include <utility>
+
+COstrevaneDoc* g_pDoc = nullptr;
+
+COstrevaneDoc::COstrevaneDoc() {
+    g_pDoc = this;
+}
+
+COstrevaneDoc::~COstrevaneDoc() {
+    DeleteAllEntries();
+    if (g_pDoc == this)
+        g_pDoc = nullptr;
+}
+
+CFileEntry* COstrevaneDoc::FindEntry(std::int32_t type, std::int32_t id) const {
+    for (CFileEntry* p = m_pHead; p; p = p->m_pNext)
+        if (p->m_type == type && p->m_id == id)
+            return p;
+    return nullptr;
+}
+
+CFileEntry* COstrevaneDoc::NewEntry(std::int32_t type, std::int32_t id) {
+    auto* pEntry = new CFileEntry;
+    pEntry->m_type = type;
+    pEntry->m_id = id;
+    return pEntry;
+}
+
+void COstrevaneDoc::LinkAtHead(CFileEntry* pEntry) {
+    pEntry->m_pPrev = nullptr;
+    pEntry->m_pNext = m_pHead;
+    if (m_pHead)
+        m_pHead->m_pPrev = pEntry;
+    m_pHead = pEntry;
+}
+
+void COstrevaneDoc::FinishChange(long lHint, CEntryHint& hint) {
+    SetModifiedFlag(true);
+    SortEntries();
+    LayoutOffsets();
+    UpdateAllViews(nullptr, lHint, &hint);
+}
+
+void COstrevaneDoc::AddEntry(const CFileEntry& tmpl) {
+    CFileEntry copy;
+    copy.Record() = tmpl.Record();
+    copy.m_data = tmpl.m_data;
+    AddEntry(std::move(copy));
+}
+
+void COstrevaneDoc::AddEntry(CFileEntry&& tmpl) {
+    CFileEntry* pEntry = NewEntry(tmpl.m_type, tmpl.m_id);
+    pEntry->m_data = std::move(tmpl.m_data);
+    pEntry->Record() = tmpl.Record();
+    LinkAtHead(pEntry);
+    CEntryHint hint;
+    hint.m_newType = pEntry->m_type;
+    hint.m_newId = pEntry->m_id;
+    FinishChange(HINT_ENTRY_ADDED, hint);
+}
+
+void COstrevaneDoc::RemoveEntry(CFileEntry* pEntry) {
+    if (pEntry->m_pNext)
+        pEntry->m_pNext->m_pPrev = pEntry->m_pPrev;
+    if (pEntry->m_pPrev)
+        pEntry->m_pPrev->m_pNext = pEntry->m_pNext;
+    else
+        m_pHead = pEntry->m_pNext;
+    delete pEntry;
+    CEntryHint hint;
+    FinishChange(HINT_ENTRY_REMOVED, hint);
+}
+
+void COstrevaneDoc::ModifyEntry(CFileEntry* pEntry, const CFileEntry& tmpl) {
+    CEntryHint hint;
+    hint.m_oldType = pEntry->m_type;
+    hint.m_oldId = pEntry->m_id;
+    hint.m_newType = tmpl.m_type;
+    hint.m_newId = tmpl.m_id;
+    bool bChanged = false;
+    if (tmpl.m_id != ENTRY_ID_NONE && tmpl.m_id != pEntry->m_id) {
+        pEntry->m_id = tmpl.m_id;
+        bChanged = true;
+    }
+    if (tmpl.m_type != ENTRY_TYPE_NONE && tmpl.m_type != pEntry->m_type) {
+        pEntry->m_type = tmpl.m_type;
+        bChanged = true;
+    }
+    if (tmpl.m_name[0] != 0 && tmpl.m_name != pEntry->m_name) {
+        pEntry->m_name = tmpl.m_name;
+        bChanged = true;
+    }
+    if (bChanged)
+        FinishChange(HINT_ENTRY_CHANGED, hint);
+}
+
+void COstrevaneDoc::LayoutOffsets() {
+    // Computed wide: a layout past 2^31 - 1 wraps here, and the writer
+    // refuses to store it.
+    std::int64_t offset = 12 + 36 * static_cast<std::int64_t>(CountEntries());
+    for (CFileEntry* p = m_pHead; p; p = p->m_pNext) {
+        p->m_offset = static_cast<std::int32_t>(offset);
+        offset += p->m_packedSize;
+    }
+}
+
+std::int32_t COstrevaneDoc::CountEntries() const {
+    std::int32_t n = 0;
+    for (const CFileEntry* p = m_pHead; p; p = p->m_pNext)
+        ++n;
+    return n;
+}
+
+std::int32_t COstrevaneDoc::MaxId(std::int32_t type) const {
+    std::int32_t maxId = 0;
+    for (const CFileEntry* p = m_pHead; p; p = p->m_pNext)
+        if (p->m_type == type && p->m_id > maxId)
+            maxId = p->m_id;
+    return maxId;
+}
+
+std::uint32_t COstrevaneDoc::ProposedId(std::int32_t type) const {
+    return static_cast<std::uint32_t>(MaxId(type)) + 1u;
+}
+
+bool COstrevaneDoc::ContainsEntry(const CFileEntry* pEntry) const {
+    for (const CFileEntry* p = m_pHead; p; p = p->m_pNext)
+        if (p == pEntry)
+            return true;
+    return false;
+}
+
+void COstrevaneDoc::DeleteAllEntries() {
+    while (CFileEntry* pEntry = m_pHead) {
+        m_pHead = pEntry->m_pNext;
+        if (m_pHead)
+            m_pHead->m_pPrev = nullptr;
+        delete pEntry;
+    }
+}
+
+void COstrevaneDoc::AdoptEntries(CFileEntry* pFirst) {
+    DeleteAllEntries();
+    m_pHead = pFirst;
+}
+
+bool COstrevaneDoc::OnNewDocument() {
+    if (!CDocument::OnNewDocument())
+        return false;
+    DeleteAllEntries();
+    return true;
+}
+
+void COstrevaneDoc::Serialize(CArchive& ar) {
+    ar.Flush();
+    if (ar.IsStoring())
+        Store(ar);
+    else
+        Load(ar);
+}
+
+void COstrevaneDoc::Load(CArchive& ar) {
+    DeleteAllEntries();
+    const ReadOutcome outcome = ReadArchive(*ar.GetFile());
+    switch (outcome.status) {
+    case ReadStatus::Ok:
+        m_pHead = outcome.pFirst;
+        return;
+    case ReadStatus::WrongMagic:
+        MessageBox(nullptr, "That does not look like a Ostrevane file", "Error", MB_OK);
+        break;
+    case ReadStatus::Damaged:
+        MessageBox(nullptr, "That Ostrevane file is damaged\n" + outcome.detail, "Error", MB_OK);
+        break;
+    case ReadStatus::ReadFailed:
+        return; // the framework reports the file's own error
+    }
+    OnNewDocument();
+    ar.MarkRefused();
+}
+
+void COstrevaneDoc::Store(CArchive& ar) {
+    const WriteOutcome outcome = WriteArchive(*ar.GetFile(), *this);
+    if (outcome.status == WriteStatus::TooLarge) {
+        MessageBox(nullptr, "Cannot save this archive\n" + outcome.detail, "Error", MB_OK);
+        ar.MarkRefused();
+    }
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "archive/FileEntry.h"
+#include "platform/Document.h"
+
+#include <cstdint>
+
+// Hint codes sent with every view update.
+inline constexpr long HINT_ENTRY_ADDED = 1;
+inline constexpr long HINT_ENTRY_CHANGED = 2;
+inline constexpr long HINT_ENTRY_REMOVED = 3;
+
+// What changed, passed with an update; lives only during that update.
+// Fields a hint code does not fill stay 0.
+class CEntryHint : public CObject {
+public:
+    std::int32_t m_oldType = 0;
+    std::int32_t m_newType = 0;
+    std::int32_t m_oldId = 0;
+    std::int32_t m_newId = 0;
+};
+
+// The archive: a doubly linked list of entries, kept sorted by ID (stable)
+// with current offsets after every change; straight after a load it is in
+// file order with the stored offsets until the next change.
+//
+// The list operations report nothing: RemoveEntry and ModifyEntry take an
+// entry of this list, never null. Sorting relinks nodes, so an entry pointer
+// stays the same entry across every change until that entry is removed.
+class COstrevaneDoc : public CDocument {
+public:
+    COstrevaneDoc();
+    ~COstrevaneDoc() override;
+
+    // First entry of that type and ID in list order, or null.
+    CFileEntry* FindEntry(std::int32_t type, std::int32_t id) const;
+    // A fresh, unlinked entry with that type and ID; the caller owns it.
+    CFileEntry* NewEntry(std::int32_t type, std::int32_t id);
+    // Adds a copy of the template (record and data); duplicates are allowed
+    // and the new entry stands before others with the same ID.
+    void AddEntry(const CFileEntry& tmpl);
+    // Same, taking the template's data instead of copying it.
+    void AddEntry(CFileEntry&& tmpl);
+    // Changes type, ID and name as the template says (255, -1 and a name
+    // that begins with a zero byte leave that field); nothing else.
+    void ModifyEntry(CFileEntry* pEntry, const CFileEntry& tmpl);
+    void RemoveEntry(CFileEntry* pEntry);
+    void SortEntries();
+    void LayoutOffsets();
+    std::int32_t CountEntries() const;
+    // Largest ID among entries of that type, at least 0.
+    std::int32_t MaxId(std::int32_t type) const;
+    void DeleteAllEntries();
+
+    // One more than MaxId(type), as the unsigned 32 bits an ID field shows
+    // (wraps past the largest signed ID instead of overflowing).
+    std::uint32_t ProposedId(std::int32_t type) const;
+    // Whether pEntry is in this document's list.
+    bool ContainsEntry(const CFileEntry* pEntry) const;
+    // Replaces the list by a chain the reader built (first entry given).
+    void AdoptEntries(CFileEntry* pFirst);
+
+    bool OnNewDocument() override;
+    void Serialize(CArchive& ar) override;
+
+    CFileEntry* m_pHead = nullptr;
+
+private:
+    void LinkAtHead(CFileEntry* pEntry);
+    void FinishChange(long lHint, CEntryHint& hint);
+    void Load(CArchive& ar);
+    void Store(CArchive& ar);
+};
+
+// The one document, or null while none exists.
+extern COstrevaneDoc* g_pDoc;

@@ -1,0 +1,81 @@
+#include "cli/ArchiveSession.h"
+#include "cli/Commands.h"
+#include "cli/EntryAddress.h"
+#include "cli/TextOutput.h"
+#include "platform/MessageBox.h"
+#include "transfer/ImportPipeline.h"
+
+#include <memory>
+
+namespace {
+
+struct AddOptions {
+    std::string archive;
+    std::string file;
+    std::string type;
+    std::string id;
+    std::string name;
+    bool bNameGiven = false; // an empty --name is a name: 16 spaces
+    bool bReplace = false;
+};
+
+// The name the import dialog proposes: the file's name without its folder
+// and without its last extension, unless the only dot is the first character.
+std::string ProposedName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    std::string title = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto dot = title.find_last_of('.');
+    if (dot != std::string::npos && dot > 0)
+        title.resize(dot);
+    return title;
+}
+
+// The name to store, as Latin-1 bytes; false after a message.
+bool ResolveName(const AddOptions& options, std::string& name) {
+    const std::string given = options.bNameGiven ? options.name : ProposedName(options.file);
+    const auto latin1 = Utf8ToLatin1(given);
+    if (latin1 && latin1->size() <= 16) {
+        name = *latin1;
+        return true;
+    }
+    MessageBox(nullptr,
+               "The name \"" + given +
+                   "\" is not a name of at most 16 Latin-1 "
+                   "characters; give one with --name.",
+               GetAppTitle());
+    return false;
+}
+
+int RunAdd(const AddOptions& options) {
+    CQuestionAnswerer answerer(options.bReplace);
+    return ChangeArchive(options.archive, [&](COstrevaneDoc& doc) {
+        ImportRequest request{options.file, *ParseType(options.type), 0, {}, {}};
+        request.id =
+            options.id.empty() ? doc.ProposedId(request.type) : *ParseUnsignedId(options.id);
+        return ResolveName(options, request.name) &&
+               ImportFile(doc, request, nullptr) == ImportResult::Imported;
+    });
+}
+
+} // namespace
+
+void AddAddCommand(CLI::App& app, int& status) {
+    auto options = std::make_shared<AddOptions>();
+    CLI::App* cmd = app.add_subcommand("add", "Import a file as a new or replacing entry.");
+    cmd->add_option("ARCHIVE", options->archive, "Archive to change")->required();
+    cmd->add_option("FILE", options->file, "File to import")->required();
+    cmd->add_option("-t,--type", options->type, "overlay, portrait, sound, backgrounds or 0 to 3")
+        ->required()
+        ->check(TypeValidator());
+    cmd->add_option("--id", options->id, "Entry ID (default: largest ID of the type + 1)")
+        ->check(IdValidator());
+    cmd->add_option("--name", options->name,
+                    "Entry name, at most 16 characters "
+                    "(default: the file's name without extension)")
+        ->check(NameValidator());
+    cmd->add_flag("--replace", options->bReplace, "Replace an entry with the same type and ID");
+    cmd->callback([options, cmd, &status] {
+        options->bNameGiven = cmd->count("--name") > 0;
+        status = RunAdd(*options);
+    });
+}

@@ -1,0 +1,105 @@
+#include "cli/ArchiveSession.h"
+#include "cli/Commands.h"
+#include "cli/EntryAddress.h"
+#include "cli/TextOutput.h"
+#include "platform/MessageBox.h"
+
+#include <memory>
+
+namespace {
+
+struct RemoveOptions {
+    std::string archive;
+    std::string entry;
+};
+
+struct SetOptions {
+    std::string archive;
+    std::string entry;
+    std::string type;
+    std::string id;
+    std::string name;
+    bool bNameGiven = false;
+    bool bReplace = false;
+};
+
+int RunRemove(const RemoveOptions& options) {
+    return ChangeArchive(options.archive, [&](COstrevaneDoc& doc) {
+        CFileEntry* pEntry = FindAddressedEntry(doc, options.entry);
+        if (pEntry)
+            doc.RemoveEntry(pEntry);
+        return pEntry != nullptr;
+    });
+}
+
+// The change the Edit File Entry dialog makes: what is not given stays.
+CFileEntry MakeTemplate(const SetOptions& options) {
+    CFileEntry tmpl;
+    if (!options.type.empty())
+        tmpl.m_type = *ParseType(options.type);
+    if (!options.id.empty())
+        tmpl.m_id = static_cast<std::int32_t>(*ParseUnsignedId(options.id));
+    if (options.bNameGiven)
+        tmpl.m_name = MakeEntryName(*Utf8ToLatin1(options.name));
+    return tmpl;
+}
+
+// Another entry already has the new type and ID: ask, and on Yes remove it.
+bool ResolveDuplicate(COstrevaneDoc& doc, const CFileEntry* pEntry, const CFileEntry& tmpl) {
+    const std::int32_t type = tmpl.m_type != ENTRY_TYPE_NONE ? tmpl.m_type : pEntry->m_type;
+    const std::int32_t id = tmpl.m_id != ENTRY_ID_NONE ? tmpl.m_id : pEntry->m_id;
+    CFileEntry* pFound = doc.FindEntry(type, id);
+    if (!pFound || pFound == pEntry)
+        return true;
+    if (MessageBox(
+            nullptr,
+            "There already exists a file\nentry with that type and ID.\nShould we delete the "
+            "old entry\nand replace it with this one?",
+            "Warning--Duplicate entry", MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return false;
+    doc.RemoveEntry(pFound);
+    return true;
+}
+
+int RunSet(const SetOptions& options) {
+    CQuestionAnswerer answerer(options.bReplace);
+    return ChangeArchive(options.archive, [&](COstrevaneDoc& doc) {
+        CFileEntry* pEntry = FindAddressedEntry(doc, options.entry);
+        if (!pEntry)
+            return false;
+        const CFileEntry tmpl = MakeTemplate(options);
+        if (!ResolveDuplicate(doc, pEntry, tmpl))
+            return false;
+        doc.ModifyEntry(pEntry, tmpl); // the node-keeping sort keeps pEntry this entry
+        return true;
+    });
+}
+
+} // namespace
+
+void AddEditCommands(CLI::App& app, int& status) {
+    auto remove = std::make_shared<RemoveOptions>();
+    CLI::App* cmd = app.add_subcommand("remove", "Delete an entry.");
+    cmd->add_option("ARCHIVE", remove->archive, "Archive to change")->required();
+    cmd->add_option("ENTRY", remove->entry, "The entry, as TYPE:ID")
+        ->required()
+        ->check(EntryValidator());
+    cmd->callback([remove, &status] { status = RunRemove(*remove); });
+
+    auto set = std::make_shared<SetOptions>();
+    cmd = app.add_subcommand("set", "Change an entry's type, ID or name.");
+    cmd->add_option("ARCHIVE", set->archive, "Archive to change")->required();
+    cmd->add_option("ENTRY", set->entry, "The entry, as TYPE:ID")
+        ->required()
+        ->check(EntryValidator());
+    cmd->add_option("-t,--type", set->type,
+                    "New type: overlay, portrait, sound, backgrounds or 0 to 3")
+        ->check(TypeValidator());
+    cmd->add_option("--id", set->id, "New ID (4294967295 leaves the ID)")->check(IdValidator());
+    cmd->add_option("--name", set->name, "New name, at most 16 characters")->check(NameValidator());
+    cmd->add_flag("--replace", set->bReplace, "Delete another entry that has the new type and ID");
+    cmd->callback([set, cmd, &status] {
+        set->bNameGiven = cmd->count("--name") > 0;
+        status = RunSet(*set);
+    });
+}

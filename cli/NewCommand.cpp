@@ -1,0 +1,37 @@
+#include "cli/ArchiveSession.h"
+#include "cli/Commands.h"
+#include "platform/MessageBox.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+struct NewOptions {
+    std::string archive;
+    bool bForce = false;
+};
+
+int RunNew(const NewOptions& options) {
+    std::error_code error;
+    if (!options.bForce &&
+        std::filesystem::exists(std::filesystem::symlink_status(options.archive, error))) {
+        MessageBox(nullptr,
+                   "\"" + options.archive + "\" already exists (use --force to replace it).",
+                   GetAppTitle());
+        return kExitFailure;
+    }
+    COstrevaneDoc doc;
+    doc.OnNewDocument();
+    return doc.OnSaveDocument(options.archive) ? kExitOk : kExitFailure;
+}
+
+} // namespace
+
+void AddNewCommand(CLI::App& app, int& status) {
+    auto options = std::make_shared<NewOptions>();
+    CLI::App* cmd = app.add_subcommand("new", "Write an empty archive.");
+    cmd->add_option("ARCHIVE", options->archive, "Archive to create")->required();
+    cmd->add_flag("-f,--force", options->bForce, "Replace an existing file");
+    cmd->callback([options, &status] { status = RunNew(*options); });
+}

@@ -1,0 +1,23 @@
+// ostr: reads and changes Ostrevane archives from the command line.
+
+#include "cli/Commands.h"
+#include "platform/MessageBox.h"
+
+int main(int argc, char** argv) {
+    SetAppTitle("ostr");
+    CLI::App app{"Reads and changes Ostrevane archives (.dat).", "ostr"};
+    app.require_subcommand(1, 1);
+    int status = kExitOk;
+    AddNewCommand(app, status);
+    AddListCommand(app, status);
+    AddAddCommand(app, status);
+    AddExtractCommands(app, status);
+    AddEditCommands(app, status);
+    AddCheckCommand(app, status);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    }
+    return status;
+}

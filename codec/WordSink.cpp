@@ -1,0 +1,60 @@
+#include "codec/WordSink.h"
+
+#include <cstdlib>
+
+std::uint32_t* g_pWords = nullptr;
+std::int32_t g_wordCapacity = 0;
+std::int32_t g_wordCount = 0;
+bool g_bWordSinkFailed = false;
+
+namespace {
+
+constexpr std::int32_t FIRST_CAPACITY = 10;
+
+// Grows the array by a third (the capacities run 10, 13, 17, 22, ...), the
+// last step clamped to MAX_SINK_WORDS. Returns false, leaving the array as it
+// was, when it is already at that limit or realloc fails.
+bool GrowWords() {
+    if (g_wordCapacity >= MAX_SINK_WORDS)
+        return false;
+    // 4 * cap / 3 without forming 4 * cap, which overflows near the limit.
+    std::int32_t capacity = g_wordCapacity / 3 * 4 + g_wordCapacity % 3 * 4 / 3;
+    if (capacity > MAX_SINK_WORDS)
+        capacity = MAX_SINK_WORDS;
+    void* p = std::realloc(g_pWords, static_cast<std::size_t>(capacity) * sizeof(std::uint32_t));
+    if (p == nullptr)
+        return false;
+    g_pWords = static_cast<std::uint32_t*>(p);
+    g_wordCapacity = capacity;
+    return true;
+}
+
+} // namespace
+
+void AppendWord(std::uint32_t word, bool flush) {
+    if (flush || g_bWordSinkFailed)
+        return;
+    if (g_pWords == nullptr) {
+        void* p = std::malloc(FIRST_CAPACITY * sizeof(std::uint32_t));
+        if (p == nullptr) {
+            g_bWordSinkFailed = true;
+            return;
+        }
+        g_pWords = static_cast<std::uint32_t*>(p);
+        g_wordCapacity = FIRST_CAPACITY;
+        g_wordCount = 0;
+    }
+    if (g_wordCount == g_wordCapacity && !GrowWords()) {
+        g_bWordSinkFailed = true;
+        return;
+    }
+    g_pWords[g_wordCount++] = word;
+}
+
+void ReleaseWords() {
+    std::free(g_pWords);
+    g_pWords = nullptr;
+    g_wordCapacity = 0;
+    g_wordCount = 0;
+    g_bWordSinkFailed = false;
+}

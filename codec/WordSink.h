@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+// The packer's word sink: one process-wide, growable array of finished words.
+// Only one packing can fill it at a time; the importer takes the words and
+// then calls ReleaseWords().
+
+// The words appended so far, null while the sink is empty.
+extern std::uint32_t* g_pWords;
+// Number of words the array can hold.
+extern std::int32_t g_wordCapacity;
+// Number of words appended so far.
+extern std::int32_t g_wordCount;
+// Set when a word could not be appended because the array could not grow
+// (allocation failure, or the stream would no longer fit an int32 byte size).
+// The words already held are kept, but the stream is incomplete; every later
+// word is dropped until ReleaseWords().
+extern bool g_bWordSinkFailed;
+
+// Most words the sink holds: 4 x words must fit a signed 32-bit byte count.
+constexpr std::int32_t MAX_SINK_WORDS = 536870911;
+
+// Appends one word, growing the array by a third when it is full (10 words
+// first). A call with flush = true appends nothing and changes nothing.
+void AppendWord(std::uint32_t word, bool flush);
+
+// Frees the array and returns the sink to empty: null array, capacity and
+// count 0, failure flag cleared.
+void ReleaseWords();

@@ -1,0 +1,22 @@
+#include "codec/WordSource.h"
+
+const std::uint8_t* g_pSourceWord = nullptr;
+const std::uint8_t* g_pSourceEnd = nullptr;
+bool g_bSourceExhausted = false;
+
+void SetWordSource(const std::uint8_t* data, std::size_t size) {
+    g_pSourceWord = data;
+    g_pSourceEnd = data + size;
+    g_bSourceExhausted = false;
+}
+
+std::uint32_t NextWord() {
+    if (g_pSourceEnd - g_pSourceWord < 4) {
+        g_bSourceExhausted = true;
+        return 0;
+    }
+    const std::uint8_t* p = g_pSourceWord;
+    g_pSourceWord += 4;
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}

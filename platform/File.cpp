@@ -1,0 +1,324 @@
+#include "platform/File.h"
+
+#include "platform/FileFaults.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr int kMaxLinkHops = 40;
+
+std::string DirectoryOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links so that a replace writes the file a link names and
+// the link itself stays a link. A dangling link resolves to the missing file.
+// Returns 0 or an errno value.
+int ResolveLinks(const std::string& path, std::string& resolved) {
+    resolved = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (lstat(resolved.c_str(), &st) != 0)
+            return errno == ENOENT ? 0 : errno;
+        if (!S_ISLNK(st.st_mode))
+            return 0;
+        std::string target(static_cast<std::size_t>(PATH_MAX), '\0');
+        const ssize_t n = readlink(resolved.c_str(), target.data(), target.size());
+        if (n < 0)
+            return errno;
+        target.resize(static_cast<std::size_t>(n));
+        resolved = target.front() == '/' ? target : DirectoryOf(resolved) + "/" + target;
+    }
+    return ELOOP;
+}
+
+mode_t NewFileMode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+CFile::~CFile() {
+    if (m_mode == Mode::Replacing)
+        Abort();
+    CloseDescriptor();
+}
+
+void CFile::CloseDescriptor() {
+    if (m_fd >= 0)
+        close(m_fd);
+    m_fd = -1;
+}
+
+void CFile::SetError(int nError) {
+    if (m_nError == 0)
+        m_nError = nError != 0 ? nError : EIO;
+}
+
+std::string CFile::GetErrorText() const {
+    std::string text = std::strerror(m_nError);
+    return text + ".";
+}
+
+bool CFile::OpenForRead(const std::string& path) {
+    m_strPath = path;
+    m_strTarget = path;
+    m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) {
+        SetError(errno);
+        return false;
+    }
+    struct stat st {};
+    if (fstat(m_fd, &st) != 0) {
+        SetError(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        SetError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return false;
+    }
+    m_nLength = static_cast<std::uint64_t>(st.st_size);
+    m_mode = Mode::Reading;
+    return true;
+}
+
+bool CFile::PrepareTarget(bool bFollowLinks, int& mode) {
+    const int linkError = bFollowLinks ? ResolveLinks(m_strPath, m_strTarget) : 0;
+    if (!bFollowLinks)
+        m_strTarget = m_strPath;
+    if (linkError != 0) {
+        SetError(linkError);
+        return false;
+    }
+    struct stat st {};
+    if (lstat(m_strTarget.c_str(), &st) != 0) {
+        if (errno != ENOENT) {
+            SetError(errno);
+            return false;
+        }
+        mode = static_cast<int>(NewFileMode());
+        return true;
+    }
+    if (S_ISLNK(st.st_mode)) { // only when not following: the link goes
+        mode = static_cast<int>(NewFileMode());
+        return true;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        SetError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return false;
+    }
+    // A rename would replace a read-only file whenever its folder is
+    // writable; the user asked for that file to be left alone.
+    if (access(m_strTarget.c_str(), W_OK) != 0) {
+        SetError(errno);
+        return false;
+    }
+    mode = static_cast<int>(st.st_mode & 07777);
+    return true;
+}
+
+bool CFile::OpenForReplace(const std::string& path, bool bFollowLinks) {
+    m_strPath = path;
+    int mode = 0;
+    if (!PrepareTarget(bFollowLinks, mode))
+        return false;
+    std::string pattern = DirectoryOf(m_strTarget) + "/." + BaseNameOf(m_strTarget) + ".XXXXXX";
+    m_fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        SetError(errno);
+        return false;
+    }
+    m_strTemp = pattern;
+    m_mode = Mode::Replacing;
+    if (fchmod(m_fd, static_cast<mode_t>(mode)) != 0) {
+        SetError(errno);
+        Abort();
+        return false;
+    }
+    m_buffer.reserve(kBufferSize);
+    return true;
+}
+
+bool CFile::WriteAll(const void* pBuf, std::size_t nCount) {
+    const auto* p = static_cast<const std::uint8_t*>(pBuf);
+    while (nCount > 0) {
+        const ssize_t n = write(m_fd, p, nCount);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            SetError(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        p += n;
+        nCount -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool CFile::FlushWriteBuffer() {
+    if (m_buffer.empty())
+        return !HasFailed();
+    const bool ok = WriteAll(m_buffer.data(), m_buffer.size());
+    m_buffer.clear();
+    return ok;
+}
+
+bool CFile::Write(const void* pBuf, std::size_t nCount) {
+    if (m_mode != Mode::Replacing) {
+        SetError(EBADF);
+        return false;
+    }
+    if (const int fault = FileFaultOnWrite())
+        SetError(fault);
+    if (HasFailed())
+        return false;
+    if (m_buffer.size() + nCount > kBufferSize && !FlushWriteBuffer())
+        return false;
+    if (nCount >= kBufferSize)
+        return WriteAll(pBuf, nCount);
+    const auto* p = static_cast<const std::uint8_t*>(pBuf);
+    m_buffer.insert(m_buffer.end(), p, p + nCount);
+    return true;
+}
+
+bool CFile::SyncAndClose() {
+    if (!FlushWriteBuffer())
+        return false;
+    if (const int fault = FileFaultOnSync()) {
+        SetError(fault);
+        return false;
+    }
+    if (fsync(m_fd) != 0) {
+        SetError(errno);
+        return false;
+    }
+    const int fd = std::exchange(m_fd, -1);
+    if (close(fd) != 0) {
+        SetError(errno);
+        return false;
+    }
+    return true;
+}
+
+bool CFile::RenameOverTarget() {
+    if (const int fault = FileFaultOnRename()) {
+        SetError(fault);
+        return false;
+    }
+    if (rename(m_strTemp.c_str(), m_strTarget.c_str()) != 0) {
+        SetError(errno);
+        return false;
+    }
+    return true;
+}
+
+bool CFile::Commit() {
+    if (m_mode != Mode::Replacing) {
+        SetError(EBADF);
+        return false;
+    }
+    if (!SyncAndClose() || !RenameOverTarget()) {
+        Abort();
+        return false;
+    }
+    m_mode = Mode::Closed;
+    m_strTemp.clear();
+    // Make the rename itself durable; the new content is in place already,
+    // so a failure here is not worth failing the save over.
+    const int dirFd = open(DirectoryOf(m_strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        fsync(dirFd);
+        close(dirFd);
+    }
+    return true;
+}
+
+void CFile::Abort() {
+    CloseDescriptor();
+    if (!m_strTemp.empty())
+        unlink(m_strTemp.c_str());
+    m_strTemp.clear();
+    m_buffer.clear();
+    m_mode = Mode::Closed;
+}
+
+bool CFile::FillReadBuffer() {
+    m_buffer.resize(kBufferSize);
+    for (;;) {
+        const ssize_t n = read(m_fd, m_buffer.data(), m_buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            SetError(errno);
+            return false;
+        }
+        m_bufferPos = 0;
+        m_bufferEnd = static_cast<std::size_t>(n);
+        return n > 0;
+    }
+}
+
+std::size_t CFile::Read(void* pBuf, std::size_t nCount) {
+    if (m_mode != Mode::Reading || HasFailed())
+        return 0;
+    auto* out = static_cast<std::uint8_t*>(pBuf);
+    std::size_t done = 0;
+    while (done < nCount) {
+        if (m_bufferPos == m_bufferEnd) {
+            // Large reads go straight into the caller's buffer.
+            if (nCount - done >= kBufferSize) {
+                const ssize_t n = read(m_fd, out + done, nCount - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0)
+                    SetError(errno);
+                if (n <= 0)
+                    break;
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (!FillReadBuffer())
+                break;
+        }
+        const std::size_t n = std::min(nCount - done, m_bufferEnd - m_bufferPos);
+        std::memcpy(out + done, m_buffer.data() + m_bufferPos, n);
+        m_bufferPos += n;
+        done += n;
+    }
+    return done;
+}
+
+bool CFile::SeekToBegin() {
+    if (m_mode != Mode::Reading || HasFailed())
+        return false;
+    if (lseek(m_fd, 0, SEEK_SET) != 0) {
+        SetError(errno);
+        return false;
+    }
+    m_bufferPos = m_bufferEnd = 0;
+    return true;
+}
+
+std::uint64_t CFile::GetLength() const {
+    return m_nLength;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A file opened either for reading or for replacing. Replacing writes a
+// temporary file beside the target and renames it over the target only in
+// Commit(), after every write, the flush and the sync succeeded; until then,
+// and after any failure, the target stays exactly as it was.
+//
+// Every operation records the first failure (an errno value); once failed,
+// reads return 0, writes do nothing and Commit() refuses.
+class CFile {
+public:
+    CFile() = default;
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    // Closes the file; a replace that was not committed is abandoned.
+    virtual ~CFile();
+
+    // Opens a regular file for reading. Returns false (error recorded) when it
+    // cannot be opened or is not a regular file.
+    bool OpenForRead(const std::string& path);
+    // Prepares to replace path: follows symbolic links to the file they name
+    // (unless bFollowLinks is false: then a link is replaced itself), refuses
+    // a target that is not a regular file or is not writable, and creates the
+    // temporary file. Returns false (error recorded) on failure.
+    bool OpenForReplace(const std::string& path, bool bFollowLinks = true);
+    // Writes out what is buffered, syncs, closes and renames the temporary
+    // file over the target. Returns false (error recorded, temporary file
+    // removed, target untouched) on failure.
+    bool Commit();
+    // Abandons a replace: closes and removes the temporary file.
+    void Abort();
+
+    // Reads up to nCount bytes; returns the number read. Fewer than asked
+    // means the end of the file or a failure (see HasFailed).
+    virtual std::size_t Read(void* pBuf, std::size_t nCount);
+    // Goes back to the start of a file being read; false after a failure.
+    virtual bool SeekToBegin();
+    // Writes nCount bytes; returns false and records the failure if any byte
+    // could not be written.
+    virtual bool Write(const void* pBuf, std::size_t nCount);
+    // Length of the file being read, as it was when opened.
+    virtual std::uint64_t GetLength() const;
+
+    bool HasFailed() const { return m_nError != 0; }
+    int GetError() const { return m_nError; }
+    // The failure as a sentence for users ("Permission denied.").
+    std::string GetErrorText() const;
+    // Records a failure (the first one is kept).
+    void SetError(int nError);
+    // The path given to Open..., and for a replace the file really written.
+    const std::string& GetFilePath() const { return m_strPath; }
+    const std::string& GetTargetPath() const { return m_strTarget; }
+
+private:
+    bool FillReadBuffer();
+    bool FlushWriteBuffer();
+    bool WriteAll(const void* pBuf, std::size_t nCount);
+    bool PrepareTarget(bool bFollowLinks, int& mode);
+    bool SyncAndClose();
+    bool RenameOverTarget();
+    void CloseDescriptor();
+
+    enum class Mode { Closed, Reading, Replacing };
+    Mode m_mode = Mode::Closed;
+    int m_fd = -1;
+    int m_nError = 0;
+    std::uint64_t m_nLength = 0;
+    std::string m_strPath;
+    std::string m_strTarget;
+    std::string m_strTemp;
+    std::vector<std::uint8_t> m_buffer;
+    std::size_t m_bufferPos = 0;
+    std::size_t m_bufferEnd = 0;
+};

@@ -1,0 +1,41 @@
+#include "platform/MessageBox.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+MessageBoxHandler& Handler() {
+    static MessageBoxHandler handler;
+    return handler;
+}
+
+std::string& AppTitle() {
+    static std::string title = "Ostrevane";
+    return title;
+}
+
+int PrintToStderr(const std::string& text, const std::string& caption, unsigned style) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return (style & MB_BUTTONMASK) == MB_YESNO ? IDNO : IDOK;
+}
+
+} // namespace
+
+int MessageBox(void* pOwner, const std::string& text, const std::string& caption, unsigned style) {
+    if (Handler())
+        return Handler()(pOwner, text, caption, style);
+    return PrintToStderr(text, caption, style);
+}
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+    return std::exchange(Handler(), std::move(handler));
+}
+
+void SetAppTitle(const std::string& title) {
+    AppTitle() = title;
+}
+
+const std::string& GetAppTitle() {
+    return AppTitle();
+}

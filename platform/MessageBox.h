@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Styles and answers, with the values of the desktop platform they come from.
+inline constexpr unsigned MB_OK = 0x0;
+inline constexpr unsigned MB_YESNO = 0x4;
+inline constexpr unsigned MB_ICONEXCLAMATION = 0x30;
+inline constexpr unsigned MB_TASKMODAL = 0x2000;
+inline constexpr unsigned MB_BUTTONMASK = 0xF;
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+// owner is an opaque window pointer (null for none); only the desktop handler
+// interprets it. The handler returns the button pressed.
+using MessageBoxHandler = std::function<int(void* pOwner, const std::string& text,
+                                            const std::string& caption, unsigned style)>;
+
+// Shows a message through the installed handler. Without one, prints
+// "caption: text" to stderr and answers IDOK, or IDNO to a question.
+int MessageBox(void* pOwner, const std::string& text, const std::string& caption,
+               unsigned style = MB_OK);
+
+// Installs a handler (an empty one restores the default); returns the previous.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// The caption of the framework's own messages (files that cannot be opened
+// or saved): the program's name.
+void SetAppTitle(const std::string& title);
+const std::string& GetAppTitle();

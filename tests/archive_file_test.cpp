@@ -1,0 +1,315 @@
+// The archive file: layout byte for byte, the reader's refusals, and saving.
+
+#include "archive/OstrevaneDoc.h"
+#include "platform/Archive.h"
+#include "platform/FileFaults.h"
+#include "platform/MemFile.h"
+#include "tests/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+struct RecordSpec {
+    std::int32_t type, id, packedSize, size, offset;
+    std::string name;
+};
+
+Bytes Header(std::int32_t version, std::int32_t count) {
+    Bytes bytes{'O', 's', 't', 'r'};
+    AppendInt32(bytes, version);
+    AppendInt32(bytes, count);
+    return bytes;
+}
+
+void AppendRecord(Bytes& bytes, const RecordSpec& r) {
+    AppendInt32(bytes, r.type);
+    AppendInt32(bytes, r.id);
+    AppendInt32(bytes, r.packedSize);
+    AppendInt32(bytes, r.size);
+    AppendInt32(bytes, r.offset);
+    AppendName(bytes, r.name);
+}
+
+// The two-entry archive: type 1 ID 5 (8 bytes of data), type 2 ID 7 (4 bytes).
+Bytes TwoEntryArchive() {
+    Bytes bytes = Header(1, 2);
+    AppendRecord(bytes, {1, 5, 8, 20, 84, "Door"});
+    AppendRecord(bytes, {2, 7, 4, 3, 92, "Bell"});
+    for (std::uint8_t b : {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0xA0, 0xA1, 0xA2, 0xA3})
+        bytes.push_back(b);
+    return bytes;
+}
+
+void Load(COstrevaneDoc& doc, const Bytes& bytes) {
+    CMemFile file(bytes);
+    CArchive ar(&file, CArchive::load);
+    doc.Serialize(ar);
+}
+
+Bytes Store(COstrevaneDoc& doc) {
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    doc.Serialize(ar);
+    return file.GetWritten();
+}
+
+std::vector<std::int32_t> Ids(const COstrevaneDoc& doc) {
+    std::vector<std::int32_t> ids;
+    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext)
+        ids.push_back(p->m_id);
+    return ids;
+}
+
+} // namespace
+
+TEST(ArchiveFile, EmptyArchiveIsTwelveBytes) {
+    COstrevaneDoc doc;
+    EXPECT_EQ(Store(doc), Header(1, 0));
+}
+
+TEST(ArchiveFile, TwoEntryArchiveByteForByte) {
+    COstrevaneDoc doc;
+    CFileEntry first;
+    first.m_type = 1;
+    first.m_id = 5;
+    first.m_packedSize = 8;
+    first.m_size = 20;
+    first.m_name = MakeEntryName("Door");
+    first.m_data = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
+    CFileEntry second;
+    second.m_type = 2;
+    second.m_id = 7;
+    second.m_packedSize = 4;
+    second.m_size = 3;
+    second.m_name = MakeEntryName("Bell");
+    second.m_data = {0xA0, 0xA1, 0xA2, 0xA3};
+    doc.AddEntry(second);
+    doc.AddEntry(first);
+    const Bytes written = Store(doc);
+    ASSERT_EQ(written.size(), 96u);
+    EXPECT_EQ(written, TwoEntryArchive());
+}
+
+TEST(ArchiveFile, ReadThenWriteGivesTheSameBytes) {
+    COstrevaneDoc doc;
+    Load(doc, TwoEntryArchive());
+    ASSERT_EQ(doc.CountEntries(), 2);
+    EXPECT_EQ(doc.m_pHead->m_offset, 84);
+    EXPECT_EQ(doc.m_pHead->m_pNext->m_data[3], 0xA3);
+    EXPECT_EQ(Store(doc), TwoEntryArchive());
+}
+
+TEST(ArchiveFile, VersionIsIgnoredAndWrittenAsOne) {
+    for (std::int32_t version : {0, 2, -7, INT32_MAX}) {
+        SCOPED_TRACE(version);
+        Bytes bytes = TwoEntryArchive();
+        Bytes header = Header(version, 2);
+        std::copy(header.begin(), header.end(), bytes.begin());
+        COstrevaneDoc doc;
+        Load(doc, bytes);
+        EXPECT_EQ(doc.CountEntries(), 2);
+        EXPECT_EQ(Store(doc), TwoEntryArchive());
+    }
+}
+
+TEST(ArchiveFile, TrailingBytesAndEmptyCountsAreIgnored) {
+    for (std::int32_t count : {0, -1, -5, INT32_MIN}) {
+        SCOPED_TRACE(count);
+        Bytes bytes = Header(1, count);
+        bytes.insert(bytes.end(), 50, 0xEE);
+        COstrevaneDoc doc;
+        MessageRecorder messages;
+        Load(doc, bytes);
+        EXPECT_EQ(doc.m_pHead, nullptr);
+        EXPECT_TRUE(messages.Messages().empty());
+        EXPECT_EQ(Store(doc), Header(1, 0));
+    }
+    Bytes bytes = TwoEntryArchive();
+    bytes.insert(bytes.end(), {1, 2, 3});
+    COstrevaneDoc doc;
+    Load(doc, bytes);
+    EXPECT_EQ(Store(doc), TwoEntryArchive());
+}
+
+TEST(ArchiveFile, EmptyPayloadAndStoredOffsetsAreKept) {
+    Bytes bytes = Header(1, 3);
+    AppendRecord(bytes, {0, 9, 0, 0, 5555, "empty"});
+    AppendRecord(bytes, {1, 2, 4, 4, -1, "second"});
+    AppendRecord(bytes, {3, 4, 2, 2, 0, "third"});
+    bytes.insert(bytes.end(), {1, 2, 3, 4, 5, 6});
+    COstrevaneDoc doc;
+    Load(doc, bytes);
+    ASSERT_EQ(Ids(doc), (std::vector<std::int32_t>{9, 2, 4})); // file order
+    EXPECT_TRUE(doc.m_pHead->m_data.empty());
+    EXPECT_EQ(doc.m_pHead->m_pNext->m_data[0], 1);
+    EXPECT_EQ(doc.m_pHead->m_pNext->m_pNext->m_data[1], 6);
+    EXPECT_EQ(doc.m_pHead->m_offset, 5555); // stored offsets until the first change
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(Store(doc), bytes); // unchanged archives save in file order
+
+    CFileEntry* pSecond = doc.FindEntry(1, 2);
+    CFileEntry rename;
+    rename.m_name = MakeEntryName("renamed");
+    doc.ModifyEntry(pSecond, rename);
+    EXPECT_EQ(Ids(doc), (std::vector<std::int32_t>{2, 4, 9}));
+    EXPECT_EQ(doc.m_pHead, pSecond);
+    EXPECT_EQ(doc.m_pHead->m_offset, 120);
+    EXPECT_EQ(doc.m_pHead->m_pNext->m_offset, 124);
+    EXPECT_EQ(doc.m_pHead->m_pNext->m_pNext->m_offset, 126);
+}
+
+TEST(ArchiveFile, WrongMagicLeavesAnEmptyNewDocument) {
+    for (const Bytes& bytes : {Bytes{}, Bytes{'O', 's', 't'}, Bytes{'o', 's', 't', 'r', 1, 0, 0, 0},
+                               Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}) {
+        SCOPED_TRACE(bytes.size());
+        COstrevaneDoc doc;
+        Load(doc, TwoEntryArchive());
+        doc.SetModifiedFlag(true);
+        MessageRecorder messages;
+        Load(doc, bytes);
+        ASSERT_EQ(messages.Messages().size(), 1u);
+        EXPECT_EQ(messages.Messages()[0].text, "That does not look like a Ostrevane file");
+        EXPECT_EQ(messages.Messages()[0].caption, "Error");
+        EXPECT_EQ(messages.Messages()[0].style, MB_OK);
+        EXPECT_EQ(messages.Messages()[0].pOwner, nullptr);
+        EXPECT_EQ(doc.m_pHead, nullptr);
+        EXPECT_FALSE(doc.IsModified());
+    }
+}
+
+TEST(ArchiveFile, DamagedFilesAreRefusedWhole) {
+    struct Row {
+        const char* label;
+        Bytes bytes;
+        const char* detail;
+    };
+    Bytes negativePacked = Header(1, 1);
+    AppendRecord(negativePacked, {1, 1, -4, 4, 48, "x"});
+    Bytes pastEnd = Header(1, 2);
+    AppendRecord(pastEnd, {1, 1, 4, 4, 84, "x"});
+    AppendRecord(pastEnd, {1, 2, 9, 9, 88, "y"});
+    pastEnd.insert(pastEnd.end(), 12, 0);
+    Bytes hugeCount = Header(1, INT32_MAX);
+    AppendRecord(hugeCount, {1, 1, 0, 0, 48, "x"});
+    const Bytes whole = TwoEntryArchive();
+    const Row rows[] = {
+        {"header cut", Bytes{'O', 's', 't', 'r', 1, 0, 0, 0, 2, 0, 0},
+         "The file ends inside its header."},
+        {"directory passes the end", Bytes(whole.begin(), whole.begin() + 60),
+         "Its directory of 2 entries does not fit in the file."},
+        {"count INT_MAX", hugeCount,
+         "Its directory of 2147483647 entries does not fit in the file."},
+        {"negative packed size", negativePacked, "Entry 1 of 1 has a negative packed size (-4)."},
+        {"packed size past the end", pastEnd,
+         "The data of entry 2 of 2 runs past the end of the file."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        COstrevaneDoc doc;
+        Load(doc, TwoEntryArchive());
+        MessageRecorder messages;
+        Load(doc, row.bytes);
+        ASSERT_EQ(messages.Messages().size(), 1u);
+        EXPECT_EQ(messages.Messages()[0].text,
+                  std::string("That Ostrevane file is damaged\n") + row.detail);
+        EXPECT_EQ(messages.Messages()[0].caption, "Error");
+        EXPECT_EQ(messages.Messages()[0].pOwner, nullptr);
+        EXPECT_EQ(doc.m_pHead, nullptr);
+    }
+}
+
+TEST(ArchiveFile, EveryCutOfAValidArchiveIsRefused) {
+    const Bytes whole = TwoEntryArchive();
+    for (std::size_t length = 0; length < whole.size(); ++length) {
+        SCOPED_TRACE(length);
+        COstrevaneDoc doc;
+        MessageRecorder messages;
+        Load(doc, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
+        ASSERT_EQ(messages.Messages().size(), 1u);
+        const std::string expected = length < 4 ? "That does not look like a Ostrevane file"
+                                                : "That Ostrevane file is damaged\n";
+        EXPECT_EQ(messages.Messages()[0].text.substr(0, expected.size()), expected);
+        EXPECT_EQ(doc.m_pHead, nullptr);
+    }
+}
+
+TEST(ArchiveFile, OpenAndSaveThroughTheDisk) {
+    TempDir dir;
+    const std::string path = dir.File("archive.dat");
+    WriteBytes(path, TwoEntryArchive());
+    COstrevaneDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_FALSE(doc.WasLoadRefused());
+    EXPECT_EQ(doc.GetTitle(), "archive.dat");
+    doc.RemoveEntry(doc.FindEntry(1, 5));
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(ReadBytes(path).size(), 12u + 36u + 4u);
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"archive.dat"});
+}
+
+TEST(ArchiveFile, RefusedLoadLeavesAnUntitledDocument) {
+    TempDir dir;
+    const std::string path = dir.File("picture.bmp");
+    WriteBytes(path, {'B', 'M', 1, 2, 3, 4});
+    COstrevaneDoc doc;
+    MessageRecorder messages;
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_TRUE(doc.WasLoadRefused());
+    EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
+    EXPECT_EQ(messages.Messages().size(), 1u);
+}
+
+TEST(ArchiveFile, FailedSavesLeaveTheOldFileWhole) {
+    struct Row {
+        const char* label;
+        CFileFaults faults;
+    };
+    const Row rows[] = {
+        {"first write", {1, false, false, 28}},
+        {"third write", {3, false, false, 5}},
+        {"sync", {0, true, false, 5}},
+        {"rename", {0, false, true, 13}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        TempDir dir;
+        const std::string path = dir.File("archive.dat");
+        WriteBytes(path, TwoEntryArchive());
+        COstrevaneDoc doc;
+        ASSERT_TRUE(doc.OnOpenDocument(path));
+        doc.RemoveEntry(doc.m_pHead);
+        MessageRecorder messages;
+        SetFileFaults(row.faults);
+        EXPECT_FALSE(doc.OnSaveDocument(path));
+        ClearFileFaults();
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(ReadBytes(path), TwoEntryArchive());
+        EXPECT_EQ(dir.Listing(), std::vector<std::string>{"archive.dat"});
+        ASSERT_EQ(messages.Messages().size(), 1u);
+        EXPECT_EQ(messages.Messages()[0].text.rfind("Cannot save \"" + path + "\":\n", 0), 0u);
+    }
+}
+
+TEST(ArchiveFile, LayoutPastTwoGigabytesIsRefusedBeforeWriting) {
+    TempDir dir;
+    const std::string path = dir.File("archive.dat");
+    WriteBytes(path, TwoEntryArchive());
+    COstrevaneDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    // Address space only: the bytes are never touched.
+    doc.m_pHead->m_data.resize(std::size_t{1} << 31);
+    doc.m_pHead->m_packedSize = INT32_MAX;
+    doc.SetModifiedFlag(true);
+    MessageRecorder messages;
+    EXPECT_FALSE(doc.OnSaveDocument(path));
+    EXPECT_EQ(ReadBytes(path), TwoEntryArchive());
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"archive.dat"});
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].caption, "Error");
+    EXPECT_TRUE(doc.IsModified());
+}

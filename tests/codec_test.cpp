@@ -1,0 +1,495 @@
+#include "codec/Packer.h"
+#include "codec/Unpacker.h"
+#include "codec/WordSink.h"
+#include "codec/WordSource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Packs data through the real word sink, in blocks of blockSize bytes (0: one
+// block), and returns the stream as stored: each word least significant byte
+// first.
+Bytes Pack(const Bytes& data, std::size_t blockSize = 0) {
+    CPacker packer(AppendWord);
+    const std::size_t step = blockSize == 0 ? data.size() : blockSize;
+    for (std::size_t at = 0; at < data.size(); at += step) {
+        const std::size_t n = std::min(step, data.size() - at);
+        packer.Write(data.data() + at, static_cast<std::int32_t>(n));
+    }
+    packer.Finish();
+    EXPECT_FALSE(packer.Failed());
+    EXPECT_FALSE(g_bWordSinkFailed);
+    Bytes stream(static_cast<std::size_t>(g_wordCount) * 4);
+    for (std::size_t i = 0; i < stream.size(); ++i)
+        stream[i] = static_cast<std::uint8_t>(g_pWords[i / 4] >> (8 * (i % 4)));
+    ReleaseWords();
+    return stream;
+}
+
+struct SUnpacked {
+    bool ok = false;
+    bool clean = false;
+    Bytes data;
+    std::size_t wordsRead = 0;
+    int notices = 0;
+};
+
+int g_notices = 0;
+void CountNotice() {
+    ++g_notices;
+}
+
+// Unpacks count bytes of stream, in reads of chunk bytes (0: one read).
+SUnpacked Unpack(const Bytes& stream, std::size_t count, std::size_t chunk = 0) {
+    SUnpacked result;
+    result.data.resize(count);
+    g_notices = 0;
+    SetWordSource(stream.data(), stream.size());
+    CUnpacker unpacker(NextWord, CountNotice);
+    const std::size_t step = chunk == 0 ? std::max<std::size_t>(count, 1) : chunk;
+    result.ok = true;
+    for (std::size_t at = 0; at < count && result.ok; at += step) {
+        const std::size_t n = std::min(step, count - at);
+        result.ok = unpacker.Read(result.data.data() + at, static_cast<std::int32_t>(n));
+    }
+    result.clean = unpacker.AtCleanEnd();
+    result.wordsRead = static_cast<std::size_t>(g_pSourceWord - stream.data()) / 4;
+    result.notices = g_notices;
+    return result;
+}
+
+Bytes RandomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes data(n);
+    for (auto& b : data)
+        b = static_cast<std::uint8_t>(rng());
+    return data;
+}
+
+// Words from a small vocabulary: long repeated strings, many dictionary hits.
+Bytes TextBytes(std::size_t n, unsigned seed) {
+    static const char* const words[] = {"the ",  "archive ", "entry ", "sound ", "packed ",
+                                        "code ", "width ",   "of ",    "a ",     "portrait\n"};
+    std::mt19937 rng(seed);
+    Bytes data;
+    while (data.size() < n) {
+        const char* w = words[rng() % 10];
+        data.insert(data.end(), w, w + std::strlen(w));
+    }
+    data.resize(n);
+    return data;
+}
+
+// Bytes in which no pair of neighbours repeats, so every code is a literal.
+// Taking the largest byte that makes a new pair gives all 65536 pairs; for
+// each byte the pairs are used from the top down.
+Bytes DistinctPairs(std::size_t n) {
+    std::vector<int> nextFree(256, 255);
+    Bytes data{0};
+    while (data.size() < n && nextFree[data.back()] >= 0)
+        data.push_back(static_cast<std::uint8_t>(nextFree[data.back()]--));
+    return data;
+}
+
+// Reads the codes of a stream bit by bit, as the format lays them out, with
+// the width growing after each all-ones code.
+std::vector<std::uint32_t> ReadCodes(const Bytes& stream) {
+    auto bit = [&](std::size_t i) { return (stream[i / 8] >> (i % 8)) & 1u; };
+    std::vector<std::uint32_t> codes;
+    std::size_t pos = 0;
+    int width = 9;
+    while (pos + width <= stream.size() * 8) {
+        const std::size_t free = 32 - pos % 32;
+        std::uint32_t code = 0;
+        if (free >= static_cast<std::size_t>(width)) {
+            for (int i = width - 1; i >= 0; --i)
+                code = code << 1 | bit(pos + i);
+        } else {
+            // High part: the top bits of this word; low part: the next word's bottom.
+            for (std::size_t i = 0; i < free; ++i)
+                code = code << 1 | bit(pos + free - 1 - i);
+            for (std::size_t i = 0; i < width - free; ++i)
+                code = code << 1 | bit(pos + free + (width - free - 1 - i));
+        }
+        pos += width;
+        codes.push_back(code);
+        if (code == (std::uint32_t{1} << width) - 1)
+            ++width;
+    }
+    return codes;
+}
+
+// Lays codes out as the packer does, width growing after each all-ones code,
+// for building streams the packer would never write.
+Bytes WriteCodes(const std::vector<std::uint32_t>& codes) {
+    std::vector<bool> bits;
+    int width = 9;
+    for (const std::uint32_t code : codes) {
+        const std::size_t free = 32 - bits.size() % 32;
+        if (free >= static_cast<std::size_t>(width)) {
+            for (int i = 0; i < width; ++i)
+                bits.push_back((code >> i) & 1u);
+        } else {
+            const std::size_t low = width - free;
+            std::vector<bool> word(bits.end() - (32 - free), bits.end());
+            for (std::size_t i = 0; i < free; ++i)
+                bits.push_back((code >> (low + i)) & 1u);
+            for (std::size_t i = 0; i < low; ++i)
+                bits.push_back((code >> i) & 1u);
+        }
+        if (code == (std::uint32_t{1} << width) - 1)
+            ++width;
+    }
+    bits.resize((bits.size() / 32 + 1) * 32, false);
+    Bytes stream(bits.size() / 8);
+    for (std::size_t i = 0; i < bits.size(); ++i)
+        stream[i / 8] |= static_cast<std::uint8_t>(bits[i] << (i % 8));
+    return stream;
+}
+
+Bytes Hex(std::initializer_list<int> values) {
+    Bytes out;
+    for (int v : values)
+        out.push_back(static_cast<std::uint8_t>(v));
+    return out;
+}
+
+Bytes RunOf(std::size_t n, std::uint8_t value) {
+    return Bytes(n, value);
+}
+
+Bytes Sequence(int count) {
+    Bytes data;
+    for (int i = 0; i < count; ++i)
+        data.push_back(static_cast<std::uint8_t>(i));
+    return data;
+}
+
+// n(n + 1) / 2 bytes of one value: the last code stands for an n-byte string.
+std::size_t Triangle(std::size_t n) {
+    return n * (n + 1) / 2;
+}
+
+} // namespace
+
+TEST(WordSink, GrowsByAThirdFromTenWords) {
+    const std::int32_t expected[] = {10, 13,  17,  22,  29,  38,  50, 66,
+                                     88, 117, 156, 208, 277, 369, 492};
+    std::vector<std::int32_t> seen;
+    for (std::uint32_t i = 0; i < 400; ++i) {
+        AppendWord(i * 7, false);
+        if (seen.empty() || seen.back() != g_wordCapacity)
+            seen.push_back(g_wordCapacity);
+    }
+    EXPECT_EQ(seen, std::vector<std::int32_t>(std::begin(expected), std::end(expected)));
+    ASSERT_EQ(g_wordCount, 400);
+    for (std::int32_t i = 0; i < 400; ++i)
+        ASSERT_EQ(g_pWords[i], static_cast<std::uint32_t>(i) * 7);
+    AppendWord(1, true);
+    EXPECT_EQ(g_wordCount, 400);
+
+    ReleaseWords();
+    EXPECT_EQ(g_pWords, nullptr);
+    EXPECT_EQ(g_wordCapacity, 0);
+    EXPECT_EQ(g_wordCount, 0);
+}
+
+TEST(WordSink, RefusesWordsPastTheInt32ByteLimit) {
+    // A real small array posing as a full one, so the limit is reached
+    // without allocating 2 GiB; nothing is written when the append fails.
+    g_pWords = static_cast<std::uint32_t*>(std::malloc(4 * sizeof(std::uint32_t)));
+    g_wordCapacity = g_wordCount = MAX_SINK_WORDS;
+    AppendWord(5, false);
+    EXPECT_TRUE(g_bWordSinkFailed);
+    EXPECT_EQ(g_wordCount, MAX_SINK_WORDS);
+
+    ReleaseWords();
+    EXPECT_FALSE(g_bWordSinkFailed);
+    AppendWord(5, false);
+    EXPECT_EQ(g_wordCount, 1);
+    ReleaseWords();
+}
+
+TEST(Packer, WritesTheWorkedExamples) {
+    const struct {
+        const char* name;
+        Bytes input;
+        Bytes stream;
+    } rows[] = {
+        {"empty", {}, {}},
+        {"one byte", Hex({0x41}), Hex({0x41, 0, 0, 0})},
+        {"abcde, fourth code split", Hex({0x61, 0x62, 0x63, 0x64, 0x65}),
+         Hex({0x61, 0xC4, 0x8C, 0x31, 0x54, 0x06, 0, 0})},
+        {"ten equal bytes", RunOf(10, 0x41), Hex({0x41, 0, 0x06, 0x84, 0x02, 0, 0, 0})},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Pack(row.input), row.stream);
+    }
+}
+
+TEST(Packer, PadsWithAZeroWordOnlyAtAWordBoundary) {
+    const struct {
+        int values;
+        std::size_t bytes;
+    } rows[] = {{32, 40}, {31, 36}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.values);
+        const Bytes stream = Pack(Sequence(row.values));
+        ASSERT_EQ(stream.size(), row.bytes);
+        if (row.values == 32) {
+            EXPECT_EQ(Bytes(stream.end() - 4, stream.end()), Bytes(4, 0));
+        }
+    }
+}
+
+TEST(Packer, EmptyInputOnlyFlushes) {
+    static std::vector<std::pair<std::uint32_t, bool>> calls;
+    calls.clear();
+    CPacker packer([](std::uint32_t word, bool flush) { calls.emplace_back(word, flush); });
+    const std::uint8_t byte = 1;
+    packer.Write(&byte, 0);
+    packer.Write(&byte, -3);
+    packer.Finish();
+    EXPECT_EQ(calls, (std::vector<std::pair<std::uint32_t, bool>>{{0, true}}));
+}
+
+TEST(Packer, ARunOf1000BytesTakes13Words) {
+    EXPECT_EQ(Pack(RunOf(1000, 0x55)).size(), 13u * 4);
+}
+
+TEST(Packer, ChangesWidthAfterCreatingCode508) {
+    const Bytes input = DistinctPairs(800);
+    std::vector<std::uint32_t> codes = ReadCodes(Pack(input));
+    // 253 literals create codes 256-508; then 511 at 9 bits. After 765
+    // literals 1023 follows at 10 bits.
+    std::vector<std::uint32_t> expected(input.begin(), input.end());
+    expected.insert(expected.begin() + 765, 1023);
+    expected.insert(expected.begin() + 253, 511);
+    ASSERT_GE(codes.size(), expected.size());
+    codes.resize(expected.size());
+    EXPECT_EQ(codes, expected);
+}
+
+TEST(Packer, KeepsTheWidthRulePast16Bits) {
+    const Bytes input = RandomBytes(1 << 20, 7);
+    const std::vector<std::uint32_t> codes = ReadCodes(Pack(input));
+    int width = 9;
+    std::uint64_t created = 0;
+    for (std::size_t i = 0; i + 1 < codes.size(); ++i) {
+        const std::uint32_t change = (std::uint32_t{1} << width) - 1;
+        if (codes[i] == change) {
+            SCOPED_TRACE(width);
+            ASSERT_EQ(255 + created, change - 3);
+            ++width;
+        } else {
+            ASSERT_LT(codes[i], 256 + created);
+            ++created;
+        }
+    }
+    EXPECT_GE(width, 18);
+}
+
+TEST(Packer, StreamDoesNotDependOnBlockSizes) {
+    Bytes input = RandomBytes(90000, 1);
+    const Bytes text = TextBytes(60000, 2);
+    input.insert(input.end(), text.begin(), text.end());
+    input.insert(input.end(), 5000, 0);
+    const Bytes whole = Pack(input);
+
+    for (const std::size_t block : {1000u, 7u, 1u}) {
+        SCOPED_TRACE(block);
+        EXPECT_EQ(Pack(input, block), whole);
+    }
+    CPacker packer(AppendWord);
+    std::mt19937 rng(3);
+    for (std::size_t at = 0; at < input.size();) {
+        const std::size_t n = std::min<std::size_t>(rng() % 3000, input.size() - at);
+        packer.Write(input.data() + at, static_cast<std::int32_t>(n));
+        at += n;
+    }
+    packer.Finish();
+    EXPECT_EQ(g_wordCount * 4u, whole.size());
+    EXPECT_EQ(std::memcmp(g_pWords, whole.data(), whole.size()), 0);
+    ReleaseWords();
+}
+
+TEST(Unpacker, ReadsTheWorkedExamples) {
+    const struct {
+        const char* name;
+        Bytes data;
+        std::size_t wordsRead;
+    } rows[] = {
+        {"abcde, code split across words", Hex({0x61, 0x62, 0x63, 0x64, 0x65}), 2},
+        {"ten equal bytes, code being defined", RunOf(10, 0x41), 2},
+        {"starts with code 255", Hex({0xFF, 0x41}), 1},
+        {"32 values, zero word not read", Sequence(32), 9},
+        {"31 values", Sequence(31), 9},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const SUnpacked result = Unpack(Pack(row.data), row.data.size());
+        EXPECT_TRUE(result.ok);
+        EXPECT_TRUE(result.clean);
+        EXPECT_EQ(result.data, row.data);
+        EXPECT_EQ(result.wordsRead, row.wordsRead);
+    }
+}
+
+TEST(Unpacker, CountZeroReadsNoWord) {
+    const Bytes stream = Pack(Hex({1, 2, 3}));
+    const SUnpacked result = Unpack(stream, 0);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.wordsRead, 0u);
+}
+
+TEST(Unpacker, ReadsInPiecesAsInOneCall) {
+    Bytes input = TextBytes(150000, 4);
+    const Bytes noise = RandomBytes(150000, 5);
+    input.insert(input.end(), noise.begin(), noise.end());
+    input.insert(input.end(), Triangle(1100), 0x33);
+    const Bytes stream = Pack(input);
+
+    for (const std::size_t chunk : {0u, 3u, 1000u, 4093u, 1u}) {
+        SCOPED_TRACE(chunk);
+        const SUnpacked result = Unpack(stream, input.size(), chunk);
+        EXPECT_TRUE(result.ok);
+        EXPECT_TRUE(result.clean);
+        EXPECT_TRUE(result.data == input);
+        EXPECT_EQ(result.notices, 1100 - 1023);
+    }
+}
+
+TEST(Unpacker, RoundTripsPastEveryWidthChange) {
+    const struct {
+        const char* name;
+        Bytes data;
+    } rows[] = {
+        {"random, a few thousand bytes", RandomBytes(5000, 11)},
+        {"random, 1 MiB", RandomBytes(1 << 20, 12)},
+        {"text", TextBytes(1 << 20, 13)},
+        {"all byte pairs", DistinctPairs(65537)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Bytes stream = Pack(row.data);
+        const SUnpacked result = Unpack(stream, row.data.size());
+        EXPECT_TRUE(result.ok);
+        EXPECT_TRUE(result.clean);
+        EXPECT_TRUE(result.data == row.data);
+        EXPECT_GE(MaxUnpackedSize(stream.size()), row.data.size());
+    }
+}
+
+TEST(Unpacker, AnnouncesEachStringOf1024BytesOrMore) {
+    const struct {
+        std::size_t longest;
+        int notices;
+    } rows[] = {{1023, 0}, {1024, 1}, {1500, 477}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.longest);
+        const Bytes input = RunOf(Triangle(row.longest), 0x7E);
+        const Bytes stream = Pack(input);
+        const SUnpacked result = Unpack(stream, input.size());
+        EXPECT_TRUE(result.ok);
+        EXPECT_TRUE(result.clean);
+        EXPECT_TRUE(result.data == input);
+        EXPECT_EQ(result.notices, row.notices);
+        // A run is the longest output a stream of its size can give.
+        EXPECT_GE(MaxUnpackedSize(stream.size()), input.size());
+    }
+}
+
+TEST(Unpacker, RejectsDamagedStreams) {
+    // 253 literals bring the next code to 508, where the width must change.
+    std::vector<std::uint32_t> full(253, 'x');
+    auto with = [&](std::vector<std::uint32_t> tail) {
+        std::vector<std::uint32_t> codes = full;
+        codes.insert(codes.end(), tail.begin(), tail.end());
+        return codes;
+    };
+    const Bytes abcde = Pack(Hex({0x61, 0x62, 0x63, 0x64, 0x65}));
+    const struct {
+        const char* name;
+        Bytes stream;
+        std::size_t count;
+    } rows[] = {
+        {"truncated", Bytes(abcde.begin(), abcde.begin() + 4), 5},
+        {"asks for more than the stream holds", abcde, 100},
+        {"no data", {}, 1},
+        {"first code not a literal", WriteCodes({256}), 2},
+        {"width change as the first code", WriteCodes({511, 65}), 1},
+        {"code above the next free", WriteCodes({65, 66, 258}), 5},
+        {"width change too early", WriteCodes({65, 511, 65}), 2},
+        {"other code where the width must change", WriteCodes(with({65})), 254},
+        {"width change twice", WriteCodes(with({511, 1023, 65})), 254},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetWordSource(row.stream.data(), row.stream.size());
+        CUnpacker unpacker(NextWord);
+        Bytes out(row.count + 8, 0xEE);
+        EXPECT_FALSE(unpacker.Read(out.data(), static_cast<std::int32_t>(row.count)));
+        EXPECT_FALSE(unpacker.Read(out.data(), 0));
+        EXPECT_FALSE(unpacker.AtCleanEnd());
+        EXPECT_LE(g_pSourceWord, g_pSourceEnd);
+        EXPECT_EQ(Bytes(out.end() - 8, out.end()), Bytes(8, 0xEE));
+    }
+    // The same builder, with the width change where it belongs, is accepted.
+    const SUnpacked good = Unpack(WriteCodes(with({511, 65})), 254);
+    EXPECT_TRUE(good.ok);
+}
+
+TEST(Unpacker, TellsWhetherTheStreamEndsWhereThePackerEndsIt) {
+    const Bytes abcde = Pack(Hex({0x61, 0x62, 0x63, 0x64, 0x65}));
+    const Bytes padded = Pack(Sequence(32));
+    auto plus = [](Bytes stream, Bytes tail) {
+        stream.insert(stream.end(), tail.begin(), tail.end());
+        return stream;
+    };
+    const struct {
+        const char* name;
+        Bytes stream;
+        std::size_t count;
+        bool clean;
+    } rows[] = {
+        {"exact", abcde, 5, true},
+        {"exact with the zero word", padded, 32, true},
+        {"zero word left off", Bytes(padded.begin(), padded.end() - 4), 32, true},
+        {"empty", {}, 0, true},
+        {"a zero word where no code ended", plus(abcde, Bytes(4, 0)), 5, false},
+        {"an extra word", plus(padded, Hex({1, 0, 0, 0})), 32, false},
+        {"two zero words", plus(padded, Bytes(4, 0)), 32, false},
+        {"decodes to more bytes", abcde, 4, false},
+        {"one more byte than a whole word", plus(abcde, Hex({0})), 5, false},
+        {"a zero word and nothing read", Bytes(4, 0), 0, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const SUnpacked result = Unpack(row.stream, row.count);
+        EXPECT_TRUE(result.ok);
+        EXPECT_EQ(result.clean, row.clean);
+    }
+}
+
+TEST(Unpacker, MaxUnpackedSizeCountsNineBitCodes) {
+    const struct {
+        std::uint64_t packed;
+        std::uint64_t bound;
+    } rows[] = {
+        {0, 0}, {4, 6}, {8, 28}, {9, 36}, {36, 528}, {UINT64_MAX, UINT64_MAX},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.packed);
+        EXPECT_EQ(MaxUnpackedSize(row.packed), row.bound);
+    }
+}

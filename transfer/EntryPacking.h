@@ -1,0 +1,35 @@
+#pragma once
+
+#include "archive/FileEntry.h"
+#include "codec/Packer.h"
+#include "codec/Unpacker.h"
+
+#include <vector>
+
+// Holds the process-wide word sink for one packing: empty at the start, and
+// emptied again however the packing ends.
+class CWordSinkLease {
+public:
+    CWordSinkLease();
+    ~CWordSinkLease();
+    CWordSinkLease(const CWordSinkLease&) = delete;
+    CWordSinkLease& operator=(const CWordSinkLease&) = delete;
+
+    // After CPacker::Finish: moves the packed stream into out (each word's
+    // bytes least significant first) and empties the sink. Returns false,
+    // leaving out empty, when the packer or the sink ran out of room.
+    bool TakeStream(const CPacker& packer, PackedData& out);
+};
+
+enum class UnpackStatus {
+    Ok,
+    Damaged, // the data cannot give m_size bytes, or does not end where a stream ends
+    OutOfMemory,
+};
+
+// Unpacks exactly entry.m_size bytes of the entry's data into out. A
+// negative size, or one larger than the packed data can ever hold, is
+// refused before anything is allocated. pfnNotice is called once for each
+// decoded string of 1024 bytes or more.
+UnpackStatus UnpackEntryData(const CFileEntry& entry, std::vector<std::uint8_t>& out,
+                             CUnpacker::NoticeFn pfnNotice = nullptr);
