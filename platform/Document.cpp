@@ -8,12 +8,25 @@
 #include <algorithm>
 #include <cerrno>
 #include <new>
+#include <utility>
 
 std::string CDocument::GetTitle() const {
     if (m_strPathName.empty())
         return "Untitled";
     const auto slash = m_strPathName.find_last_of('/');
     return slash == std::string::npos ? m_strPathName : m_strPathName.substr(slash + 1);
+}
+
+void CDocument::SetModifiedFlag(bool bModified) {
+    if (bModified == m_bModified)
+        return;
+    m_bModified = bModified;
+    if (m_modifiedObserver)
+        m_modifiedObserver(bModified);
+}
+
+void CDocument::SetModifiedObserver(std::function<void(bool)> observer) {
+    m_modifiedObserver = std::move(observer);
 }
 
 void CDocument::AddView(CView* pView) {
@@ -39,7 +52,7 @@ void CDocument::InitialUpdateAllViews() {
 bool CDocument::OnNewDocument() {
     DeleteContents();
     m_strPathName.clear();
-    m_bModified = false;
+    SetModifiedFlag(false);
     return true;
 }
 
@@ -70,7 +83,7 @@ bool CDocument::OnOpenDocument(const std::string& path) {
     }
     m_bLoadRefused = ar.IsRefused();
     m_strPathName = m_bLoadRefused ? std::string() : path;
-    m_bModified = false;
+    SetModifiedFlag(false);
     return true;
 }
 
@@ -96,6 +109,6 @@ bool CDocument::OnSaveDocument(const std::string& path) {
         return false;
     }
     m_strPathName = path;
-    m_bModified = false;
+    SetModifiedFlag(false);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Object.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,11 @@ public:
     CDocument(const CDocument&) = delete;
     CDocument& operator=(const CDocument&) = delete;
 
-    void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    void SetModifiedFlag(bool bModified = true);
     bool IsModified() const { return m_bModified; }
+    // Called after every change of the modified flag (a window marks its
+    // caption with it); an empty function removes the observer.
+    void SetModifiedObserver(std::function<void(bool)> observer);
 
     const std::string& GetPathName() const { return m_strPathName; }
     void SetPathName(const std::string& path) { m_strPathName = path; }
@@ -51,6 +55,7 @@ private:
     void ReportFileError(const char* action, const std::string& path, const std::string& reason);
 
     bool m_bModified = false;
+    std::function<void(bool)> m_modifiedObserver;
     bool m_bLoadRefused = false;
     std::string m_strPathName;
     std::vector<CView*> m_views;

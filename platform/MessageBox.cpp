@@ -17,7 +17,16 @@ std::string& AppTitle() {
 
 int PrintToStderr(const std::string& text, const std::string& caption, unsigned style) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    return (style & MB_BUTTONMASK) == MB_YESNO ? IDNO : IDOK;
+    // Without anyone to ask, take the answer that changes nothing.
+    switch (style & MB_BUTTONMASK) {
+    case MB_YESNO:
+        return IDNO;
+    case MB_YESNOCANCEL:
+    case MB_OKCANCEL:
+        return IDCANCEL;
+    default:
+        return IDOK;
+    }
 }
 
 } // namespace

@@ -5,12 +5,19 @@
 
 // Styles and answers, with the values of the desktop platform they come from.
 inline constexpr unsigned MB_OK = 0x0;
+inline constexpr unsigned MB_OKCANCEL = 0x1;
+inline constexpr unsigned MB_YESNOCANCEL = 0x3;
 inline constexpr unsigned MB_YESNO = 0x4;
+inline constexpr unsigned MB_ICONSTOP = 0x10;
+inline constexpr unsigned MB_ICONQUESTION = 0x20;
 inline constexpr unsigned MB_ICONEXCLAMATION = 0x30;
+inline constexpr unsigned MB_ICONINFORMATION = 0x40;
+inline constexpr unsigned MB_ICONMASK = 0xF0;
 inline constexpr unsigned MB_TASKMODAL = 0x2000;
 inline constexpr unsigned MB_BUTTONMASK = 0xF;
 
 inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
@@ -20,7 +27,8 @@ using MessageBoxHandler = std::function<int(void* pOwner, const std::string& tex
                                             const std::string& caption, unsigned style)>;
 
 // Shows a message through the installed handler. Without one, prints
-// "caption: text" to stderr and answers IDOK, or IDNO to a question.
+// "caption: text" to stderr and answers IDOK, or the answer that changes
+// nothing (IDNO, IDCANCEL) to a question.
 int MessageBox(void* pOwner, const std::string& text, const std::string& caption,
                unsigned style = MB_OK);
 

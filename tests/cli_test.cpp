@@ -47,27 +47,6 @@ Result Ostr(const std::vector<std::string>& args) {
     return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, ReadText(outPath), ReadText(errPath)};
 }
 
-void AppendRecord(Bytes& bytes, std::int32_t type, std::int32_t id, std::int32_t packed,
-                  std::int32_t size, std::int32_t offset, const std::string& name16) {
-    for (std::int32_t v : {type, id, packed, size, offset})
-        AppendInt32(bytes, v);
-    bytes.insert(bytes.end(), name16.begin(), name16.end());
-}
-
-// Five entries in file order, with odd names and types, written by hand.
-Bytes HandMadeArchive() {
-    Bytes bytes{'O', 's', 't', 'r'};
-    AppendInt32(bytes, 1);
-    AppendInt32(bytes, 5);
-    AppendRecord(bytes, 1, 5, 8, 20, 192, "Door            ");
-    AppendRecord(bytes, 2, -2, 4, 3, 200, std::string("Bell\0junk", 9) + "       ");
-    AppendRecord(bytes, 3, 300, 0, 0, 204, "                ");
-    AppendRecord(bytes, 7, 1000000, 4, 12345, 204, "Tab\t\xE9t\xE9         ");
-    AppendRecord(bytes, -1, 0, 0, 0, 208, "ABCDEFGHIJKLMNOP");
-    bytes.insert(bytes.end(), 16, 0x5A);
-    return bytes;
-}
-
 } // namespace
 
 TEST(OstrNew, WritesAnEmptyArchiveAndRefusesToOverwrite) {

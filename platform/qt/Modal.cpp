@@ -1,0 +1,24 @@
+#include "platform/qt/Modal.h"
+
+#include <QDialog>
+
+#include <utility>
+
+namespace {
+
+ModalHook& Hook() {
+    static ModalHook hook;
+    return hook;
+}
+
+} // namespace
+
+int DoModal(QDialog& dialog) {
+    if (Hook())
+        return Hook()(dialog);
+    return dialog.exec();
+}
+
+ModalHook SetModalHook(ModalHook hook) {
+    return std::exchange(Hook(), std::move(hook));
+}

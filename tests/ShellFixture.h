@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/qt/FileDialog.h"
+#include "platform/qt/Modal.h"
+#include "tests/TestFiles.h"
+#include "ui/OstrevaneApp.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+class CMainFrame;
+class COstrevaneDoc;
+class COstrevaneView;
+class QDialog;
+
+// Runs the editor inside the test: message boxes recorded and answered from a
+// script, file dialogs answered with scripted paths, modal dialogs handled by
+// scripted functions instead of blocking.
+class ShellTest : public ::testing::Test {
+protected:
+    ShellTest();
+    ~ShellTest() override;
+
+    // Starts the program with these arguments (after the program's name).
+    bool Start(const QStringList& arguments = {});
+
+    CMainFrame& Frame() const;
+    COstrevaneDoc& Doc() const;
+    COstrevaneView& View() const;
+    COstrevaneApp& App() const { return *m_pApp; }
+
+    // The next file dialog chooses path ("" cancels).
+    void ChooseFile(const QString& path) { m_chosenFiles.push_back(path); }
+    // The next modal dialog is handed to fn, whose result DoModal returns.
+    void OnModal(std::function<int(QDialog&)> fn) { m_modalScripts.push_back(std::move(fn)); }
+    int ModalCount() const { return m_modalCount; }
+
+    // Writes bytes as a file in the test's folder and returns its path.
+    QString WriteArchive(const std::string& name, const Bytes& bytes) const;
+    // The rows' texts of one column, top to bottom.
+    QStringList Column(int column) const;
+    void SelectRow(int row) const;
+
+    TempDir m_dir;
+    MessageRecorder m_messages;
+
+private:
+    std::unique_ptr<COstrevaneApp> m_pApp;
+    std::deque<QString> m_chosenFiles;
+    std::deque<std::function<int(QDialog&)>> m_modalScripts;
+    int m_modalCount = 0;
+    FileDialogHandler m_previousFileDialog;
+    ModalHook m_previousModal;
+};

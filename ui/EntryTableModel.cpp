@@ -1,0 +1,103 @@
+#include "ui/EntryTableModel.h"
+
+#include "archive/EntryText.h"
+#include "archive/FileEntry.h"
+
+namespace {
+
+struct SColumn {
+    const char* title;
+    Qt::Alignment alignment;
+    int width;
+};
+
+constexpr Qt::Alignment LEFT = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr Qt::Alignment RIGHT = Qt::AlignRight | Qt::AlignVCenter;
+
+const SColumn COLUMNS[] = {
+    {"ID", LEFT, 50},    {"Name", LEFT, 200},   {"Type", LEFT, 100},
+    {"Size", RIGHT, 60}, {"Packed", RIGHT, 60}, {"File Offset", RIGHT, 80},
+};
+
+} // namespace
+
+std::uint32_t RowKey(const CFileEntry& entry) {
+    return static_cast<std::uint32_t>(entry.m_type) << 24 | static_cast<std::uint32_t>(entry.m_id);
+}
+
+void CEntryTableModel::Rebuild(const CFileEntry* pHead) {
+    beginResetModel();
+    m_rows.clear();
+    for (const CFileEntry* p = pHead; p != nullptr; p = p->m_pNext)
+        m_rows.push_back(const_cast<CFileEntry*>(p));
+    endResetModel();
+}
+
+CFileEntry* CEntryTableModel::EntryAt(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return nullptr;
+    return m_rows[static_cast<std::size_t>(row)];
+}
+
+int CEntryTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int CEntryTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant CEntryTableModel::data(const QModelIndex& index, int role) const {
+    const CFileEntry* pEntry = EntryAt(index.row());
+    if (pEntry == nullptr)
+        return {};
+    if (role == Qt::DisplayRole)
+        return CellText(*pEntry, index.column());
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(ColumnAlignment(index.column()));
+    if (role == Qt::UserRole)
+        return RowKey(*pEntry);
+    return {};
+}
+
+QVariant CEntryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+        return ColumnTitle(section);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(ColumnAlignment(section));
+    return {};
+}
+
+QString CEntryTableModel::CellText(const CFileEntry& entry, int column) {
+    switch (column) {
+    case ColId:
+        return QString::number(entry.m_id);
+    case ColName:
+        return QString::fromLatin1(EntryDisplayName(entry.m_name));
+    case ColType:
+        return QString::fromLatin1(EntryTypeText(entry.m_type));
+    case ColSize:
+        return QString::number(entry.m_size);
+    case ColPacked:
+        return QString::number(entry.m_packedSize);
+    case ColOffset:
+        return QString::number(entry.m_offset);
+    default:
+        return {};
+    }
+}
+
+QString CEntryTableModel::ColumnTitle(int column) {
+    return column >= 0 && column < ColumnCount ? QString::fromLatin1(COLUMNS[column].title)
+                                               : QString();
+}
+
+Qt::Alignment CEntryTableModel::ColumnAlignment(int column) {
+    return column >= 0 && column < ColumnCount ? COLUMNS[column].alignment : LEFT;
+}
+
+int CEntryTableModel::ColumnWidth(int column) {
+    return column >= 0 && column < ColumnCount ? COLUMNS[column].width : 0;
+}

@@ -1,0 +1,146 @@
+#include "ui/OstrevaneApp.h"
+
+#include "archive/OstrevaneDoc.h"
+#include "platform/MessageBox.h"
+#include "platform/qt/DesktopRegistration.h"
+#include "platform/qt/Modal.h"
+#include "platform/qt/SingleDocManager.h"
+#include "ui/AboutDlg.h"
+#include "ui/MainFrame.h"
+#include "ui/OstrevaneView.h"
+#include "ui/Resource.h"
+#include "ui/StringTable.h"
+#include "ui/TablePrinter.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+
+#include <cstdio>
+
+COstrevaneApp::COstrevaneApp() = default;
+
+COstrevaneApp::~COstrevaneApp() {
+    if (m_pDoc)
+        m_pDoc->SetModifiedObserver({});
+}
+
+bool COstrevaneApp::InitInstance(const QStringList& arguments) {
+    QCoreApplication::setOrganizationName("Local AppWizard-Generated Applications");
+    QCoreApplication::setApplicationName(GetDocString(DocString::WindowTitle));
+    QCoreApplication::setApplicationVersion("3.7");
+    QGuiApplication::setDesktopFileName("ostrevane");
+    QApplication::setWindowIcon(QIcon(":/ostrevane/app.svg"));
+    SetAppTitle(LoadString(AFX_IDS_APP_TITLE).toStdString());
+    if (!CreateFrame())
+        return false;
+    m_pManager->LoadStdProfileSettings();
+    RegisterShellFileTypes(QCoreApplication::applicationFilePath());
+    if (!ProcessShellCommand(arguments))
+        return false;
+    m_pFrame->resize(800, 500);
+    m_pFrame->show();
+    return true;
+}
+
+// The document template: document, frame and view, joined once.
+bool COstrevaneApp::CreateFrame() {
+    m_pDoc = std::make_unique<COstrevaneDoc>();
+    m_pFrame = std::make_unique<CMainFrame>(m_commands);
+    if (!m_pFrame->OnCreate())
+        return false;
+    m_pView = new COstrevaneView(m_pFrame.get());
+    m_pFrame->setCentralWidget(m_pView);
+    m_pDoc->AddView(m_pView);
+    const SDocTemplateStrings strings{GetDocString(DocString::WindowTitle),
+                                      GetDocString(DocString::FilterName),
+                                      GetDocString(DocString::FilterExt)};
+    m_pManager =
+        std::make_unique<CSingleDocManager>(*m_pDoc, m_pFrame.get(), strings, RECENT_FILE_COUNT);
+    m_pManager->m_onDocumentChanged = [this] { RefreshFrame(); };
+    m_pDoc->SetModifiedObserver([this](bool) { RefreshFrame(); });
+    m_pFrame->m_canClose = [this] { return CanClose(); };
+    m_pFrame->m_openDroppedFile = [this](const QString& path) {
+        m_pManager->OpenDocumentFile(path);
+    };
+    m_pFrame->m_openRecentFile = [this](int index) { m_pManager->OnOpenRecentFile(index); };
+    AddCommandHandlers();
+    return true;
+}
+
+void COstrevaneApp::AddCommandHandlers() {
+    m_commands.OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    m_commands.OnCommand(ID_FILE_NEW, [this] { m_pManager->OnFileNew(); });
+    m_commands.OnCommand(ID_FILE_OPEN, [this] { m_pManager->OnFileOpen(); });
+    m_commands.OnCommand(ID_FILE_PRINT_SETUP, [this] { ShowPrintSetup(m_pFrame.get()); });
+    m_commands.OnCommand(ID_FILE_SAVE, [this] { m_pManager->OnFileSave(); });
+    m_commands.OnCommand(ID_FILE_SAVE_AS, [this] { m_pManager->OnFileSaveAs(); });
+    AddViewCommands();
+}
+
+void COstrevaneApp::AddViewCommands() {
+    COstrevaneView* pView = m_pView;
+    m_commands.OnUpdate(ID_FILE_IMPORT, [pView](CCmdUI* p) { pView->OnUpdateFileImport(p); });
+    m_commands.OnUpdate(ID_FILE_EXPORT, [pView](CCmdUI* p) { pView->OnUpdateFileExport(p); });
+    m_commands.OnCommand(ID_FILE_IMPORT, [pView] { pView->OnFileImport(); });
+    m_commands.OnCommand(ID_FILE_EXPORT, [pView] { pView->OnFileExport(); });
+    m_commands.OnCommand(ID_EDIT_CUT, [pView] { pView->OnEditCut(); });
+    m_commands.OnCommand(ID_FILE_PRINT, [pView] { pView->OnFilePrint(); });
+    m_commands.OnCommand(ID_FILE_PRINT_DIRECT, [pView] { pView->OnFilePrintDirect(); });
+    m_commands.OnCommand(ID_FILE_PRINT_PREVIEW, [pView] { pView->OnFilePrintPreview(); });
+    QObject::connect(pView, &COstrevaneView::SelectionStateChanged, pView,
+                     [this] { m_commands.Update(ID_FILE_EXPORT); });
+}
+
+// No file: a new archive. A file: opened, and start-up fails when it cannot
+// be. --print FILE: the file printed to the default printer, then the end.
+bool COstrevaneApp::ProcessShellCommand(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Ostrevane, the editor of resource archives.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({"print", "Print the archive's table to the default printer.", "FILE"});
+    parser.addPositionalArgument("FILE", "The archive to open.", "[FILE]");
+    if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
+        std::fprintf(
+            stderr, "ostrevane: %s\n%s",
+            qPrintable(parser.errorText().isEmpty() ? "too many files" : parser.errorText()),
+            qPrintable(parser.helpText()));
+        m_exitCode = 2;
+        return false;
+    }
+    if (parser.isSet("help") || parser.isSet("version")) {
+        std::printf("%s", qPrintable(parser.isSet("help") ? parser.helpText() : "Ostrevane 3.7\n"));
+        return false;
+    }
+    if (parser.isSet("print")) {
+        const bool bPrinted = m_pManager->OpenDocumentFile(parser.value("print")) &&
+                              !m_pDoc->WasLoadRefused() && PrintToDefaultPrinter(*m_pView);
+        m_exitCode = bPrinted ? 0 : 1;
+        return false;
+    }
+    const bool bOpened = parser.positionalArguments().isEmpty()
+                             ? m_pManager->OnFileNew()
+                             : m_pManager->OpenDocumentFile(parser.positionalArguments().front());
+    m_exitCode = bOpened ? 0 : 1;
+    return bOpened;
+}
+
+void COstrevaneApp::OnAppAbout() {
+    CAboutDlg dialog(m_pFrame.get());
+    DoModal(dialog);
+}
+
+void COstrevaneApp::RefreshFrame() {
+    m_pFrame->setWindowTitle(m_pManager->Caption());
+    m_pFrame->setWindowModified(m_pDoc->IsModified());
+    m_pFrame->SetRecentFiles(m_pManager->RecentFiles());
+    m_commands.UpdateAll();
+}
+
+bool COstrevaneApp::CanClose() {
+    if (!m_pManager->SaveModified())
+        return false;
+    m_pManager->SaveStdProfileSettings();
+    return true;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/qt/CommandMap.h"
+
+#include <QStringList>
+
+#include <memory>
+
+class CMainFrame;
+class COstrevaneDoc;
+class COstrevaneView;
+class CSingleDocManager;
+
+// The desktop program: one document, one main frame and one view, made once
+// and reused for every New and Open.
+class COstrevaneApp {
+public:
+    COstrevaneApp();
+    ~COstrevaneApp();
+    COstrevaneApp(const COstrevaneApp&) = delete;
+    COstrevaneApp& operator=(const COstrevaneApp&) = delete;
+
+    // Starts the program from its arguments (the program's name first). False
+    // when it is to end at once, with ExitCode() as its status: the named
+    // file could not be opened, the arguments were wrong, or it printed.
+    bool InitInstance(const QStringList& arguments);
+    int ExitCode() const { return m_exitCode; }
+
+    void OnAppAbout();
+
+    CMainFrame* Frame() const { return m_pFrame.get(); }
+    COstrevaneDoc* Document() const { return m_pDoc.get(); }
+    COstrevaneView* View() const { return m_pView; }
+    CSingleDocManager* Manager() const { return m_pManager.get(); }
+    CCommandMap& Commands() { return m_commands; }
+
+private:
+    bool CreateFrame();
+    void AddCommandHandlers();
+    void AddViewCommands();
+    bool ProcessShellCommand(const QStringList& arguments);
+    void RefreshFrame();
+    bool CanClose();
+
+    CCommandMap m_commands;
+    std::unique_ptr<COstrevaneDoc> m_pDoc;
+    std::unique_ptr<CMainFrame> m_pFrame;
+    COstrevaneView* m_pView = nullptr; // owned by the frame
+    std::unique_ptr<CSingleDocManager> m_pManager;
+    int m_exitCode = 0;
+};

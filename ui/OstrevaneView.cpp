@@ -1,0 +1,110 @@
+#include "ui/OstrevaneView.h"
+
+#include "archive/OstrevaneDoc.h"
+#include "platform/qt/CommandMap.h"
+#include "ui/EntryTableModel.h"
+#include "ui/TablePrinter.h"
+
+#include <QHeaderView>
+
+#include <algorithm>
+
+int g_columnsCreated = 0;
+
+COstrevaneView::COstrevaneView(QWidget* pParent)
+    : QTreeView(pParent), m_pModel(new CEntryTableModel(this)) {
+    setModel(m_pModel);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    header()->setSectionsClickable(false);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &COstrevaneView::SelectionStateChanged);
+    connect(m_pModel, &QAbstractItemModel::modelReset, this,
+            &COstrevaneView::SelectionStateChanged);
+}
+
+void COstrevaneView::OnInitialUpdate() {
+    OnUpdate(nullptr, 0, nullptr);
+    if (g_columnsCreated == 0) {
+        AddColumns();
+        g_columnsCreated = 1;
+    }
+    RebuildRows();
+}
+
+// The widths were chosen for a font in which "Viewport Overlay" is 80
+// pixels wide; with a wider font every column grows in proportion.
+void COstrevaneView::AddColumns() {
+    const double scale = std::max(1.0, fontMetrics().horizontalAdvance("Viewport Overlay") / 80.0);
+    for (int column = 0; column < CEntryTableModel::ColumnCount; ++column)
+        header()->resizeSection(column,
+                                static_cast<int>(CEntryTableModel::ColumnWidth(column) * scale));
+}
+
+void COstrevaneView::OnUpdate(CView*, long lHint, CObject*) {
+    if (lHint == 0) {
+        m_pModel->Clear();
+        viewport()->update();
+        return;
+    }
+    RebuildRows();
+}
+
+void COstrevaneView::RebuildRows() {
+    m_pModel->Rebuild(g_pDoc != nullptr ? g_pDoc->m_pHead : nullptr);
+}
+
+void COstrevaneView::OnUpdateFileImport(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(true);
+}
+
+void COstrevaneView::OnUpdateFileExport(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(GetSelectedRow() != -1);
+}
+
+void COstrevaneView::OnFileImport() {}
+
+void COstrevaneView::OnFileExport() {}
+
+void COstrevaneView::OnEditCut() {
+    if (selectionModel()->selectedRows().size() != 1)
+        return;
+    if (CFileEntry* pEntry = GetSelectedEntry())
+        g_pDoc->RemoveEntry(pEntry);
+}
+
+int COstrevaneView::GetSelectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.constFirst().row();
+}
+
+CFileEntry* COstrevaneView::GetSelectedEntry() const {
+    CFileEntry* pEntry = m_pModel->EntryAt(GetSelectedRow());
+    if (pEntry == nullptr || g_pDoc == nullptr || !g_pDoc->ContainsEntry(pEntry))
+        return nullptr;
+    return pEntry;
+}
+
+void COstrevaneView::OnFilePrint() {
+    PrintWithDialog(*this);
+}
+
+void COstrevaneView::OnFilePrintDirect() {
+    PrintToDefaultPrinter(*this);
+}
+
+void COstrevaneView::OnFilePrintPreview() {
+    ShowPrintPreview(*this);
+}
+
+bool COstrevaneView::PrintTo(QPrinter& printer) const {
+    return PrintEntryTable(printer, *m_pModel, QString::fromStdString(g_pDoc->GetTitle()));
+}

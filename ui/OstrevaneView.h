@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/View.h"
+
+#include <QTreeView>
+
+class CCmdUI;
+class CEntryTableModel;
+class CFileEntry;
+class QPrinter;
+
+// The one view of the document: the entry list, six columns, one row per
+// entry in list order, rebuilt from the document on every change. Single
+// selection, no sorting, no editing in place.
+class COstrevaneView : public QTreeView, public CView {
+    Q_OBJECT
+public:
+    explicit COstrevaneView(QWidget* pParent = nullptr);
+
+    void OnInitialUpdate() override;
+    void OnUpdate(CView* pSender, long lHint, CObject* pHint) override;
+
+    void OnUpdateFileImport(CCmdUI* pCmdUI);
+    void OnFileImport();
+    void OnFileExport();
+    void OnUpdateFileExport(CCmdUI* pCmdUI);
+    // Deletes the selected entry at once, without a question.
+    void OnEditCut();
+
+    // Printing renders the table; Print asks for a printer, Print Direct
+    // uses the default one, Print Preview shows the pages.
+    void OnFilePrint();
+    void OnFilePrintDirect();
+    void OnFilePrintPreview();
+    // Prints onto a printer set up by the caller; false when nothing could
+    // be printed.
+    bool PrintTo(QPrinter& printer) const;
+
+    // The selected row, or -1; and the entry it shows while that entry is
+    // still in the document (null otherwise).
+    int GetSelectedRow() const;
+    CFileEntry* GetSelectedEntry() const;
+    CEntryTableModel& Model() const { return *m_pModel; }
+
+signals:
+    // The selection changed or the rows were rebuilt: commands that depend
+    // on the selection need updating.
+    void SelectionStateChanged();
+
+private:
+    void AddColumns();
+    void RebuildRows();
+
+    CEntryTableModel* m_pModel;
+};
+
+// Set once the columns have been set up; stays set for the whole process.
+extern int g_columnsCreated;
