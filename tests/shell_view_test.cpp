@@ -11,7 +11,9 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTest>
 #include <QToolBar>
 
@@ -143,6 +145,35 @@ TEST_F(ViewTest, PrintingRendersTheTableOnAsManyPagesAsItNeeds) {
          at = text.find("/Type /Page\n", at + 1))
         ++pages;
     EXPECT_GE(pages, 4u);
+}
+
+TEST_F(ViewTest, PrintCommandsOpenTheirDialogs) {
+    QStringList opened;
+    for (int i = 0; i < 3; ++i)
+        OnModal([&](QDialog& dialog) {
+            opened << dialog.metaObject()->className();
+            return static_cast<int>(QDialog::Rejected);
+        });
+    App().Commands().Execute(ID_FILE_PRINT);
+    App().Commands().Execute(ID_FILE_PRINT_PREVIEW);
+    App().Commands().Execute(ID_FILE_PRINT_SETUP);
+    EXPECT_EQ(opened, QStringList({"QPrintDialog", "QPrintPreviewDialog", "QPageSetupDialog"}));
+}
+
+using PrintSwitchTest = ShellTest;
+
+TEST_F(PrintSwitchTest, PrintsWithoutShowingTheWindowAndSaysWhenItCannot) {
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        GTEST_SKIP() << "this machine has a default printer; the test would print on it";
+    EXPECT_FALSE(Start({"--print", WriteArchive("hand.dat", HandMadeArchive())}));
+    EXPECT_EQ(App().ExitCode(), 1);
+    EXPECT_FALSE(Frame().isVisible());
+    ASSERT_EQ(m_messages.Messages().size(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].text, "There is no printer to print to.");
+
+    EXPECT_FALSE(Start({"--print", QString::fromStdString(m_dir.File("missing.dat"))}));
+    EXPECT_EQ(App().ExitCode(), 1);
+    EXPECT_EQ(m_messages.Messages().back().text.rfind("Cannot open \"", 0), 0u);
 }
 
 } // namespace
