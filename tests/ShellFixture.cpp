@@ -13,6 +13,9 @@ ShellTest::ShellTest() {
     g_columnsCreated = 0;
     QSettings().clear();
     m_previousFileDialog = SetFileDialogHandler([this](CFileDialog& dialog) {
+        ++m_fileDialogs;
+        m_lastFileDialog = {dialog.IsOpenDialog(), dialog.GetDefaultExt(), dialog.GetInitialName(),
+                            dialog.GetNameFilters(), dialog.GetParent()};
         if (m_chosenFiles.empty())
             return false;
         const QString path = m_chosenFiles.front();
@@ -54,6 +57,16 @@ COstrevaneDoc& ShellTest::Doc() const {
 
 COstrevaneView& ShellTest::View() const {
     return *m_pApp->View();
+}
+
+Bytes ShellTest::ArchiveOf(const std::vector<SEntrySpec>& entries) {
+    Bytes bytes{'O', 's', 't', 'r'};
+    AppendInt32(bytes, 1);
+    AppendInt32(bytes, static_cast<std::int32_t>(entries.size()));
+    const auto end = static_cast<std::int32_t>(12 + 36 * entries.size());
+    for (const SEntrySpec& e : entries)
+        AppendRecord(bytes, e.type, e.id, 0, 0, end, e.name16);
+    return bytes;
 }
 
 QString ShellTest::WriteArchive(const std::string& name, const Bytes& bytes) const {

@@ -34,11 +34,28 @@ protected:
     COstrevaneView& View() const;
     COstrevaneApp& App() const { return *m_pApp; }
 
+    // What the last file dialog was asked to show.
+    struct SDialogSeen {
+        bool bOpen = false;
+        QString defaultExt, initialName;
+        QStringList filters;
+        QWidget* pParent = nullptr;
+    };
+    SDialogSeen m_lastFileDialog;
+    int m_fileDialogs = 0;
+
     // The next file dialog chooses path ("" cancels).
     void ChooseFile(const QString& path) { m_chosenFiles.push_back(path); }
     // The next modal dialog is handed to fn, whose result DoModal returns.
     void OnModal(std::function<int(QDialog&)> fn) { m_modalScripts.push_back(std::move(fn)); }
     int ModalCount() const { return m_modalCount; }
+
+    // An archive of empty entries (type, ID, 16 name bytes), in this order.
+    struct SEntrySpec {
+        std::int32_t type, id;
+        std::string name16;
+    };
+    static Bytes ArchiveOf(const std::vector<SEntrySpec>& entries);
 
     // Writes bytes as a file in the test's folder and returns its path.
     QString WriteArchive(const std::string& name, const Bytes& bytes) const;

@@ -9,9 +9,9 @@
 #include "ui/OstrevaneView.h"
 #include "ui/Resource.h"
 
+#include <QDialog>
 #include <QHeaderView>
 #include <QMenu>
-#include <QDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTest>

@@ -231,6 +231,28 @@ TEST_F(Transfer, CancelledImportChangesNothing) {
     EXPECT_TRUE(messages.Messages().empty());
 }
 
+TEST_F(Transfer, ExportReportsProgressAndACancelTouchesNoFile) {
+    const Bytes content = Pattern(9 << 20);
+    ASSERT_EQ(Import(Put("big", content), ENTRY_PORTRAIT, 1), ImportResult::Imported);
+    const std::string target = Put("target.bin", {1, 2, 3});
+    std::uint64_t last = 0;
+    const auto watch = [&](std::uint64_t done, std::uint64_t total) {
+        EXPECT_EQ(total, content.size());
+        EXPECT_GT(done, last);
+        last = done;
+        return true;
+    };
+    EXPECT_EQ(ExportEntry(*doc.m_pHead, target, &owner, watch), ExportResult::Exported);
+    EXPECT_EQ(last, content.size());
+    EXPECT_EQ(ReadBytes(target), content); // read in steps, the same bytes
+
+    const auto cancel = [](std::uint64_t, std::uint64_t) { return false; };
+    Put("target.bin", {1, 2, 3});
+    EXPECT_EQ(ExportEntry(*doc.m_pHead, target, &owner, cancel), ExportResult::Cancelled);
+    EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));
+    EXPECT_TRUE(messages.Messages().empty());
+}
+
 TEST_F(Transfer, ExportRefusalsTouchNoFile) {
     ASSERT_EQ(Import(Put("p", Pattern(3000)), ENTRY_PORTRAIT, 1), ImportResult::Imported);
     CFileEntry* pEntry = doc.FindEntry(ENTRY_PORTRAIT, 1);

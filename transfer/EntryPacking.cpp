@@ -1,5 +1,7 @@
 #include "transfer/EntryPacking.h"
 
+#include <algorithm>
+
 #include "codec/WordSink.h"
 #include "codec/WordSource.h"
 
@@ -40,8 +42,28 @@ bool CWordSinkLease::TakeStream(const CPacker& packer, PackedData& out) {
     return true;
 }
 
+namespace {
+
+// Whole output in one Read when nobody watches; in steps of a few MiB
+// (a little slower) when someone does.
+UnpackStatus ReadAll(CUnpacker& unpacker, std::vector<std::uint8_t>& out,
+                     const ProgressFn& progress) {
+    const std::size_t step = progress ? 4 * PROGRESS_STEP : out.size();
+    for (std::size_t done = 0; done < out.size();) {
+        const std::size_t n = std::min(step, out.size() - done);
+        if (!unpacker.Read(out.data() + done, static_cast<std::int32_t>(n)))
+            return UnpackStatus::Damaged;
+        done += n;
+        if (progress && !progress(done, out.size()))
+            return UnpackStatus::Cancelled;
+    }
+    return unpacker.AtCleanEnd() ? UnpackStatus::Ok : UnpackStatus::Damaged;
+}
+
+} // namespace
+
 UnpackStatus UnpackEntryData(const CFileEntry& entry, std::vector<std::uint8_t>& out,
-                             CUnpacker::NoticeFn pfnNotice) {
+                             CUnpacker::NoticeFn pfnNotice, const ProgressFn& progress) {
     out.clear();
     if (entry.m_size < 0 ||
         static_cast<std::uint64_t>(entry.m_size) > MaxUnpackedSize(entry.m_data.size()))
@@ -53,9 +75,8 @@ UnpackStatus UnpackEntryData(const CFileEntry& entry, std::vector<std::uint8_t>&
     }
     CUnpacker unpacker(NextWord, pfnNotice);
     SetWordSource(entry.m_data.data(), entry.m_data.size());
-    if (!unpacker.Read(out.data(), entry.m_size) || !unpacker.AtCleanEnd()) {
+    const UnpackStatus status = ReadAll(unpacker, out, progress);
+    if (status != UnpackStatus::Ok)
         out.clear();
-        return UnpackStatus::Damaged;
-    }
-    return UnpackStatus::Ok;
+    return status;
 }

@@ -3,6 +3,7 @@
 #include "archive/FileEntry.h"
 #include "codec/Packer.h"
 #include "codec/Unpacker.h"
+#include "transfer/Progress.h"
 
 #include <vector>
 
@@ -25,11 +26,14 @@ enum class UnpackStatus {
     Ok,
     Damaged, // the data cannot give m_size bytes, or does not end where a stream ends
     OutOfMemory,
+    Cancelled, // the progress callback stopped it
 };
 
 // Unpacks exactly entry.m_size bytes of the entry's data into out. A
 // negative size, or one larger than the packed data can ever hold, is
 // refused before anything is allocated. pfnNotice is called once for each
-// decoded string of 1024 bytes or more.
+// decoded string of 1024 bytes or more; progress, when given, every few
+// MiB of output. out is left empty unless the result is Ok.
 UnpackStatus UnpackEntryData(const CFileEntry& entry, std::vector<std::uint8_t>& out,
-                             CUnpacker::NoticeFn pfnNotice = nullptr);
+                             CUnpacker::NoticeFn pfnNotice = nullptr,
+                             const ProgressFn& progress = {});

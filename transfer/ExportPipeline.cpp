@@ -14,11 +14,13 @@ void ShowLongStringNotice() {
 }
 
 ExportResult Export(const CFileEntry& entry, const std::string& path, void* pOwner,
-                    bool bFollowLinks) {
+                    bool bFollowLinks, const ProgressFn& progress) {
     std::vector<std::uint8_t> content;
-    switch (UnpackEntryData(entry, content, ShowLongStringNotice)) {
+    switch (UnpackEntryData(entry, content, ShowLongStringNotice, progress)) {
     case UnpackStatus::Ok:
         break;
+    case UnpackStatus::Cancelled:
+        return ExportResult::Cancelled;
     case UnpackStatus::Damaged:
         MessageBox(pOwner, "That entry's data is damaged", "error", MB_OK);
         return ExportResult::Refused;
@@ -42,10 +44,11 @@ ExportResult Export(const CFileEntry& entry, const std::string& path, void* pOwn
 
 } // namespace
 
-ExportResult ExportEntry(const CFileEntry& entry, const std::string& path, void* pOwner) {
-    return Export(entry, path, pOwner, true);
+ExportResult ExportEntry(const CFileEntry& entry, const std::string& path, void* pOwner,
+                         const ProgressFn& progress) {
+    return Export(entry, path, pOwner, true, progress);
 }
 
 ExportResult ExportEntryNoFollow(const CFileEntry& entry, const std::string& path, void* pOwner) {
-    return Export(entry, path, pOwner, false);
+    return Export(entry, path, pOwner, false, {});
 }

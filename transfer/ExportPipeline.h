@@ -1,12 +1,15 @@
 #pragma once
 
+#include "transfer/Progress.h"
+
 #include <string>
 
 class CFileEntry;
 
 enum class ExportResult {
     Exported,
-    Refused, // a message said why; no file was touched
+    Refused,   // a message said why; no file was touched
+    Cancelled, // the progress callback stopped it; no file was touched
 };
 
 // Writes the entry's content to path: the data unpacked to exactly m_size
@@ -14,7 +17,9 @@ enum class ExportResult {
 // data is unpacked before the file is touched, and the file is replaced
 // atomically, so a refusal leaves any existing file as it was. Messages are
 // owned by pOwner, but for the unpacker's "NotImplemented", which has none.
-ExportResult ExportEntry(const CFileEntry& entry, const std::string& path, void* pOwner);
+// progress, when given, hears how far the unpacking has gone.
+ExportResult ExportEntry(const CFileEntry& entry, const std::string& path, void* pOwner,
+                         const ProgressFn& progress = {});
 
 // Same, but a symbolic link at path is replaced itself rather than followed
 // (for writing into a folder whose contents are not ours to redirect).

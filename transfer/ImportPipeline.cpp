@@ -13,8 +13,6 @@
 namespace {
 
 constexpr std::size_t kBlockSize = 1000;
-// How often, in bytes read, progress is reported.
-constexpr std::uint64_t kProgressStep = std::uint64_t{1} << 20;
 
 enum class Stage { Done, Failed, Cancelled };
 
@@ -67,7 +65,7 @@ Stage ReadAndPack(ImportJob& job) {
             job.Say("That file is too large to import", "error");
             return Stage::Failed;
         }
-        if (job.request.progress && total % kProgressStep < n &&
+        if (job.request.progress && total % PROGRESS_STEP < n &&
             !job.request.progress(total, job.file.GetLength()))
             return Stage::Cancelled;
     }

@@ -1,13 +1,11 @@
 #pragma once
 
+#include "transfer/Progress.h"
+
 #include <cstdint>
-#include <functional>
 #include <string>
 
 class COstrevaneDoc;
-
-// Told how far the work has gone; returning false cancels it.
-using ProgressFn = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
 // What the Importing File dialog hands over on OK.
 struct ImportRequest {

@@ -2,10 +2,19 @@
 
 #include "archive/OstrevaneDoc.h"
 #include "platform/qt/CommandMap.h"
+#include "platform/qt/FileDialog.h"
+#include "platform/qt/Modal.h"
+#include "platform/qt/QtMessageBox.h"
+#include "platform/qt/WaitProgress.h"
+#include "transfer/ExportPipeline.h"
+#include "transfer/ImportDlg.h"
+#include "ui/EditEntryDlg.h"
 #include "ui/EntryTableModel.h"
 #include "ui/TablePrinter.h"
 
+#include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 
 #include <algorithm>
 
@@ -29,6 +38,30 @@ COstrevaneView::COstrevaneView(QWidget* pParent)
             &COstrevaneView::SelectionStateChanged);
     connect(m_pModel, &QAbstractItemModel::modelReset, this,
             &COstrevaneView::SelectionStateChanged);
+    // Only a double-click activates: never a single click, whatever the
+    // desktop's style prefers.
+    connect(this, &QAbstractItemView::doubleClicked, this, [this] { OnRowActivated(); });
+}
+
+void COstrevaneView::keyPressEvent(QKeyEvent* pEvent) {
+    if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
+        OnRowActivated();
+        return;
+    }
+    // Copy is a command that is never enabled: the keys must not copy either.
+    if (pEvent->matches(QKeySequence::Copy) || pEvent->matches(QKeySequence::Cut) ||
+        pEvent->matches(QKeySequence::Paste)) {
+        pEvent->ignore();
+        return;
+    }
+    QTreeView::keyPressEvent(pEvent);
+}
+
+void COstrevaneView::OnRowActivated() {
+    if (CFileEntry* pEntry = GetSelectedEntry()) {
+        CEditEntryDlg dialog(pEntry, window());
+        DoModal(dialog);
+    }
 }
 
 void COstrevaneView::OnInitialUpdate() {
@@ -70,9 +103,30 @@ void COstrevaneView::OnUpdateFileExport(CCmdUI* pCmdUI) {
     pCmdUI->Enable(GetSelectedRow() != -1);
 }
 
-void COstrevaneView::OnFileImport() {}
+void COstrevaneView::OnFileImport() {
+    CFileDialog dialog(true, "dat", QString(),
+                       "Bitmap (*.bmp)|*.bmp|Wave (*.wav)|*.wav|All files (*.*)|*.*||", this);
+    if (!dialog.DoModal())
+        return;
+    CImportDlg importDlg(dialog.GetPathName(), dialog.GetFileTitle(), this);
+    DoModal(importDlg);
+}
 
-void COstrevaneView::OnFileExport() {}
+// The save dialog comes first; the selected row's entry is looked at after
+// it, and only an entry still in the document is written.
+void COstrevaneView::OnFileExport() {
+    CFileDialog dialog(
+        false, "dat", "untitled",
+        "Bitmap (*.bmp)|*.bmp|Wave (*.wav)|*.wav|Binary (*.bin)|*.bin|All files (*.*)|*.*||", this);
+    if (!dialog.DoModal())
+        return;
+    const CFileEntry* pEntry = GetSelectedEntry();
+    if (pEntry == nullptr)
+        return;
+    CWaitProgress wait(this, "Exporting to " + dialog.GetPathName());
+    ExportEntry(*pEntry, QFile::encodeName(dialog.GetPathName()).toStdString(), OwnerOf(this),
+                wait.Callback());
+}
 
 void COstrevaneView::OnEditCut() {
     if (selectionModel()->selectedRows().size() != 1)

@@ -20,8 +20,14 @@ public:
     void OnInitialUpdate() override;
     void OnUpdate(CView* pSender, long lHint, CObject* pHint) override;
 
+    // Double-click or Enter on the selected row: the Edit File Entry dialog
+    // for the entry that row shows, while it is still in the document.
+    void OnRowActivated();
+
     void OnUpdateFileImport(CCmdUI* pCmdUI);
+    // Asks for a file, then runs the Importing File dialog on it.
     void OnFileImport();
+    // Asks for a file name, then writes the selected entry's content there.
     void OnFileExport();
     void OnUpdateFileExport(CCmdUI* pCmdUI);
     // Deletes the selected entry at once, without a question.
@@ -46,6 +52,9 @@ signals:
     // The selection changed or the rows were rebuilt: commands that depend
     // on the selection need updating.
     void SelectionStateChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
     void AddColumns();

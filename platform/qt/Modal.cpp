@@ -1,5 +1,7 @@
 #include "platform/qt/Modal.h"
 
+#include "platform/qt/DataExchange.h"
+
 #include <QDialog>
 
 #include <utility>
@@ -14,6 +16,8 @@ ModalHook& Hook() {
 } // namespace
 
 int DoModal(QDialog& dialog) {
+    if (auto* pDialog = qobject_cast<CDialog*>(&dialog))
+        pDialog->InitDialog();
     if (Hook())
         return Hook()(dialog);
     return dialog.exec();

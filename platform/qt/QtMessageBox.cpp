@@ -60,7 +60,10 @@ int ShowQtMessageBox(void* pOwner, const std::string& text, const std::string& c
     for (const SButton& b : buttons)
         box.addButton(b.button);
     box.setDefaultButton(buttons.front().button);
+    // A busy cursor set around long work must not cover the question.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
+    QApplication::restoreOverrideCursor();
     for (const SButton& b : buttons)
         if (box.clickedButton() == box.button(b.button))
             return b.answer;

@@ -1,0 +1,100 @@
+#include "ui/EditEntryDlg.h"
+
+#include "archive/OstrevaneDoc.h"
+#include "platform/MessageBox.h"
+#include "platform/qt/QtMessageBox.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+constexpr int NAME_CHARS = 16;
+}
+
+CEditEntryDlg::CEditEntryDlg(CFileEntry* pEntry, QWidget* pParent)
+    : CDialog(pParent), m_pEntry(pEntry) {
+    m_nType = pEntry->m_type;
+    m_nId = static_cast<std::uint32_t>(pEntry->m_id);
+    // All 16 bytes as they are: trailing spaces and zero bytes included.
+    m_strName = QString::fromLatin1(reinterpret_cast<const char*>(pEntry->m_name.data()),
+                                    static_cast<qsizetype>(pEntry->m_name.size()));
+    setWindowTitle("Edit File Entry");
+    CreateControls();
+}
+
+// Laid out like the dialog template: ID and type side by side, the name
+// below, Cancel and OK at the bottom right; OK leads the tab order.
+void CEditEntryDlg::CreateControls() {
+    m_pOk = new QPushButton("OK", this);
+    m_pOk->setDefault(true);
+    m_pCancel = new QPushButton("Cancel", this);
+    m_pId = new QLineEdit(this);
+    m_pName = new QLineEdit(this);
+    m_pName->setValidator(new CLatin1Validator(m_pName));
+    LimitTyping(m_pName, NAME_CHARS);
+    m_pType = new QComboBox(this);
+    m_pType->addItems({"Viewport overlay", "Portrait", "Sound"});
+    connect(m_pOk, &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* pGrid = new QGridLayout(this);
+    pGrid->addWidget(new QLabel("ID", this), 0, 0);
+    pGrid->addWidget(new QLabel("File Type", this), 0, 1);
+    pGrid->addWidget(m_pId, 1, 0);
+    pGrid->addWidget(m_pType, 1, 1);
+    pGrid->addWidget(new QLabel("Name", this), 2, 0);
+    pGrid->addWidget(m_pName, 3, 0, 1, 2);
+    auto* pButtons = new QHBoxLayout;
+    pButtons->addStretch();
+    pButtons->addWidget(m_pCancel);
+    pButtons->addWidget(m_pOk);
+    pGrid->addLayout(pButtons, 4, 0, 1, 3);
+    pGrid->setColumnStretch(2, 1);
+    m_pId->setMinimumWidth(fontMetrics().horizontalAdvance("4294967295") * 5 / 4);
+    m_pName->setMinimumWidth(fontMetrics().horizontalAdvance("MMMMMMMMMMMMMMMM"));
+
+    QWidget::setTabOrder(m_pOk, m_pCancel);
+    QWidget::setTabOrder(m_pCancel, m_pId);
+    QWidget::setTabOrder(m_pId, m_pName);
+    QWidget::setTabOrder(m_pName, m_pType);
+    m_pOk->setFocus();
+}
+
+void CEditEntryDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_CBIndex(pDX, m_pType, m_nType);
+    DDX_Text(pDX, m_pId, m_nId);
+    DDX_Text(pDX, m_pName, m_strName);
+    DDV_MaxChars(pDX, m_strName, NAME_CHARS);
+}
+
+void CEditEntryDlg::OnOK() {
+    if (!UpdateData(true))
+        return;
+    const auto id = static_cast<std::int32_t>(m_nId);
+    // No type picked (an entry of a type the list does not offer) keeps the
+    // entry's type, so that is the type a duplicate would have.
+    const std::int32_t type = m_nType < 0 ? m_pEntry->m_type : m_nType;
+    CFileEntry* pFound = g_pDoc->FindEntry(type, id);
+    if (pFound != nullptr && pFound != m_pEntry) {
+        const int answer = MessageBox(OwnerOf(this),
+                                      "There already exists a file\nentry with that type and "
+                                      "ID.\nShould we delete the old entry\nand replace it with "
+                                      "this one?",
+                                      "Warning--Duplicate entry", MB_YESNO | MB_ICONEXCLAMATION);
+        if (answer != IDYES)
+            return;
+        g_pDoc->RemoveEntry(pFound);
+    }
+    CFileEntry tmpl;
+    tmpl.m_type = m_nType < 0 ? ENTRY_TYPE_NONE : m_nType;
+    tmpl.m_id = id;
+    tmpl.m_name.fill(' ');
+    const QByteArray name = m_strName.left(NAME_CHARS).toLatin1();
+    std::copy(name.begin(), name.end(), tmpl.m_name.begin());
+    g_pDoc->ModifyEntry(m_pEntry, tmpl);
+    accept();
+}
