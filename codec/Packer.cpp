@@ -1,6 +1,7 @@
 #include "codec/Packer.h"
 
 #include "codec/TableResize.h"
+#include "codec/ZeroedTable.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -10,17 +11,44 @@ namespace {
 constexpr std::uint64_t FIRST_TABLE_SIZE = 512;
 constexpr std::int32_t MAX_WIDTH = 32;
 constexpr std::size_t ROOT_CHILDREN = 256 * 256;
-constexpr std::uint64_t NO_LAST_CHILD = ~std::uint64_t{0}; // byte part never matches
-// Codes below this go to the early hash, of twice as many slots (512 KiB).
-constexpr std::uint32_t EARLY_CODES = 1u << 15;
-constexpr std::int32_t EARLY_BITS = 16;
-// Below this many codes every prefix fits 24 bits and a slot's 32-bit key is
-// the whole (prefix, byte) pair.
-constexpr std::uint32_t EXACT_KEY_CODES = 1u << 24;
+constexpr std::int32_t FIRST_SLOT_BITS = 12;
+// The hash's index comes from the 32-bit tag, so it stops growing there and
+// only fills further (it always keeps empty slots: there are fewer codes).
+constexpr std::int32_t MAX_SLOT_BITS = 32;
+// Input positions whose three-byte string is prefetched ahead of the search.
+constexpr std::ptrdiff_t LOOKAHEAD = 24;
 
-std::uint64_t SlotOf(std::uint32_t prefix, std::uint8_t byte, std::int32_t bits) {
-    const std::uint64_t key = std::uint64_t{prefix} << 8 | byte;
-    return (key * 0x9E3779B97F4A7C15) >> (64 - bits);
+// The hash of a string is folded byte by byte from HASH_SEED. Two children of
+// one string differ only in their last byte, so their hashes differ by d * MIX
+// for some 0 < |d| < 256; MIX keeps every such difference at least 2^32 from
+// 0, so their top 32 bits differ. A slot therefore names a child exactly
+// once its parent is checked.
+constexpr std::uint64_t MIX = 0x9E3779B97F4A7C15;
+constexpr std::uint64_t HASH_SEED = 0x243F6A8885A308D3;
+
+constexpr bool SiblingTagsDiffer() {
+    for (std::uint64_t d = 1; d < 256; ++d) {
+        const std::uint64_t gap = d * MIX;
+        if (gap < (std::uint64_t{1} << 32) || gap > ~std::uint64_t{0} - (std::uint64_t{1} << 32))
+            return false;
+    }
+    return true;
+}
+static_assert(SiblingTagsDiffer());
+
+std::uint64_t Mix(std::uint64_t hash, std::uint8_t byte) {
+    return (hash ^ byte) * MIX;
+}
+
+std::uint32_t TagOf(std::uint64_t hash) {
+    return static_cast<std::uint32_t>(hash >> 32);
+}
+
+// The hash doubles once three quarters of its slots are used: a search that
+// finds nothing still ends within a cache line or two, and the slots cost 11
+// to 21 bytes a string.
+std::uint64_t GrowPoint(std::uint64_t slots) {
+    return slots / 4 * 3;
 }
 
 } // namespace
@@ -28,24 +56,31 @@ std::uint64_t SlotOf(std::uint32_t prefix, std::uint8_t byte, std::int32_t bits)
 CPacker::CPacker(SinkFn pfnSink) : m_pfnSink(pfnSink) {}
 
 CPacker::~CPacker() {
-    std::free(m_pPrefix);
-    std::free(m_pSuffix);
+    std::free(m_pParent);
     std::free(m_pRootChild);
-    std::free(m_pLastChild);
-    std::free(m_early.pSlots);
-    std::free(m_late.pSlots);
+    FreeZeroed(m_pSlots, (m_slotMask + 1) * sizeof(SSlot));
+}
+
+void CPacker::AddTableBytes(std::int64_t bytes) {
+    m_tableBytes += static_cast<std::uint64_t>(bytes);
+    if (m_tableBytes > m_peakBytes)
+        m_peakBytes = m_tableBytes;
 }
 
 bool CPacker::CreateTables() {
-    if (!ResizeTable(m_pPrefix, FIRST_TABLE_SIZE) || !ResizeTable(m_pSuffix, FIRST_TABLE_SIZE) ||
-        !ResizeTable(m_pLastChild, FIRST_TABLE_SIZE) || !ResizeTable(m_pRootChild, ROOT_CHILDREN))
+    if (!ResizeTable(m_pParent, FIRST_TABLE_SIZE) || !ResizeTable(m_pRootChild, ROOT_CHILDREN))
         return false;
     std::memset(m_pRootChild, 0xFF, ROOT_CHILDREN * sizeof(std::uint32_t));
-    m_early.pSlots = static_cast<SSlot*>(std::calloc(std::size_t{1} << EARLY_BITS, sizeof(SSlot)));
-    if (m_early.pSlots == nullptr)
+    const std::size_t slots = std::size_t{1} << FIRST_SLOT_BITS;
+    m_pSlots = static_cast<SSlot*>(AllocateZeroed(slots * sizeof(SSlot)));
+    if (m_pSlots == nullptr)
         return false;
-    m_early.bits = EARLY_BITS;
-    m_early.mask = (std::uint64_t{1} << EARLY_BITS) - 1;
+    m_slotBits = FIRST_SLOT_BITS;
+    m_slotMask = slots - 1;
+    m_growAt = GrowPoint(slots);
+    AddTableBytes(static_cast<std::int64_t>(FIRST_TABLE_SIZE * sizeof(std::uint32_t) +
+                                            ROOT_CHILDREN * sizeof(std::uint32_t) +
+                                            slots * sizeof(SSlot)));
     m_nextCode = 256;
     m_tableSize = FIRST_TABLE_SIZE;
     return true;
@@ -55,118 +90,154 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
     if (length <= 0 || m_bFailed)
         return;
     const std::uint8_t* const end = data + length;
-    if (m_pPrefix == nullptr) {
+    if (m_pParent == nullptr) {
         if (!CreateTables()) {
             m_bFailed = true;
             return;
         }
-        m_pending = *data++;
+        m_pending = *data;
+        m_hash = Mix(HASH_SEED, *data++);
+    } else if (m_pending == NO_CODE) {
+        return; // after Finish()
     }
-    for (; data != end; ++data) {
-        m_byte = *data;
-        const std::uint32_t child = FindChild(m_pending, m_byte);
-        if (child != NO_CODE) {
-            m_bPendingPair = m_pending < 256;
-            m_pending = child;
-            continue;
-        }
-        PutCode(m_pending, m_codeWidth);
-        AddChild(m_pending, m_byte);
-        m_pending = m_byte;
-        m_bPendingPair = false;
-        if (m_nextCode == m_tableSize - 3 && !ChangeWidth()) {
+    m_pPrefetched = data;
+    while (data != end) {
+        data = Extend(data, end);
+        if (data == end)
+            break;
+        if (!EndString(*data++)) {
             m_bFailed = true;
             return;
         }
+        Prefetch(data, end);
     }
 }
 
+// Follows the dictionary from the pending code along data, which is not
+// empty, and returns where the pending string ends: at the byte no child
+// matches, or at end. After a miss in the hash m_freeSlot and m_missHash say
+// where the new child goes.
+const std::uint8_t* CPacker::Extend(const std::uint8_t* data, const std::uint8_t* end) {
+    std::uint32_t code = m_pending;
+    std::uint64_t hash = m_hash;
+    if (code < 256) {
+        const std::uint32_t pair = m_pRootChild[code << 8 | *data];
+        if (pair == NO_CODE)
+            return data;
+        code = pair;
+        hash = Mix(hash, *data++);
+    }
+    const SSlot* const slots = m_pSlots;
+    const std::uint32_t* const parent = m_pParent;
+    const std::int32_t shift = 64 - m_slotBits;
+    const std::uint64_t mask = m_slotMask;
+    for (; data != end; ++data) {
+        const std::uint64_t next = Mix(hash, *data);
+        const std::uint32_t tag = TagOf(next);
+        std::uint64_t i = next >> shift;
+        std::uint32_t child = slots[i].code;
+        while (child != 0 && (slots[i].tag != tag || parent[child] != code)) {
+            i = (i + 1) & mask;
+            child = slots[i].code;
+        }
+        if (child == 0) {
+            m_freeSlot = i;
+            m_missHash = next;
+            break;
+        }
+        code = child;
+        hash = next;
+    }
+    m_pending = code;
+    m_hash = hash;
+    return data;
+}
+
+// Emits the pending code, enters pending + byte as the next code and starts a
+// new string at byte. Returns false when the tables cannot grow.
+bool CPacker::EndString(std::uint8_t byte) {
+    PutCode(m_pending, m_codeWidth);
+    const std::uint32_t code = m_nextCode++;
+    m_pParent[code] = m_pending;
+    if (m_pending < 256) {
+        m_pRootChild[m_pending << 8 | byte] = code;
+    } else {
+        m_pSlots[m_freeSlot] = SSlot{TagOf(m_missHash), code};
+        ++m_slotsUsed;
+    }
+    m_pending = byte;
+    m_hash = Mix(HASH_SEED, byte);
+    if (m_nextCode == m_tableSize - 3 && !ChangeWidth())
+        return false;
+    return m_slotsUsed < m_growAt || GrowHash();
+}
+
+// Starts fetching the hash slots of the three-byte strings at the next
+// LOOKAHEAD positions of data: wherever the next strings begin, their first
+// search that reaches the hash is then already on its way.
+void CPacker::Prefetch(const std::uint8_t* data, const std::uint8_t* end) {
+    const std::ptrdiff_t left = end - data - 2;
+    if (left <= 0)
+        return;
+    const std::uint8_t* const stop = data + (left < LOOKAHEAD ? left : LOOKAHEAD);
+    const std::uint8_t* p = m_pPrefetched > data ? m_pPrefetched : data;
+    const std::int32_t shift = 64 - m_slotBits;
+    for (; p < stop; ++p)
+        __builtin_prefetch(&m_pSlots[Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift]);
+    if (p > m_pPrefetched)
+        m_pPrefetched = p;
+}
+
 // The width-change code, the all-ones code at the old width, is emitted
-// before the tables double. Returns false when the tables cannot grow; past
-// 32 bits there is no wider code to change to.
+// before the parent table doubles. Returns false when it cannot grow; past 32
+// bits there is no wider code to change to.
 bool CPacker::ChangeWidth() {
     PutCode(static_cast<std::uint32_t>(m_tableSize - 1), m_codeWidth);
     if (m_codeWidth == MAX_WIDTH)
         return false;
     const std::uint64_t size = m_tableSize * 2;
-    if (!ResizeTable(m_pPrefix, size) || !ResizeTable(m_pSuffix, size) ||
-        !ResizeTable(m_pLastChild, size))
+    if (!ResizeTable(m_pParent, size))
         return false;
+    AddTableBytes(static_cast<std::int64_t>(m_tableSize * sizeof(std::uint32_t)));
     m_tableSize = size;
     ++m_codeWidth;
-    return m_tableSize <= EARLY_CODES || RebuildLateCodes();
-}
-
-// Sizes the late hash to twice m_tableSize and enters every code from
-// EARLY_CODES on. Returns false when memory runs out.
-bool CPacker::RebuildLateCodes() {
-    const std::uint64_t count = m_tableSize * 2;
-    if (count > SIZE_MAX / sizeof(SSlot))
-        return false;
-    void* p = std::calloc(static_cast<std::size_t>(count), sizeof(SSlot));
-    if (p == nullptr)
-        return false;
-    std::free(m_late.pSlots);
-    m_late.pSlots = static_cast<SSlot*>(p);
-    m_late.mask = count - 1;
-    m_late.bits = m_codeWidth + 1;
-    for (std::uint32_t code = EARLY_CODES; code < m_nextCode; ++code) {
-        std::uint64_t i = SlotOf(m_pPrefix[code], m_pSuffix[code], m_late.bits);
-        while (m_late.pSlots[i].code != 0)
-            i = (i + 1) & m_late.mask;
-        m_late.pSlots[i] = SSlot{m_pPrefix[code] << 8 | m_pSuffix[code], code};
-    }
     return true;
 }
 
-// Returns the code for prefix + byte, or NO_CODE when there is none.
-std::uint32_t CPacker::FindChild(std::uint32_t prefix, std::uint8_t byte) {
-    if (prefix < 256)
-        return m_pRootChild[prefix << 8 | byte];
-    if (!m_bPendingPair) {
-        const std::uint64_t last = m_pLastChild[prefix];
-        if (last >> 32 == byte)
-            return static_cast<std::uint32_t>(last);
+// Doubles the hash. The slots are in order of their index, the tag's top
+// bits, so the new table fills from start to end. Returns false when memory
+// runs out.
+bool CPacker::GrowHash() {
+    if (m_slotBits == MAX_SLOT_BITS) {
+        m_growAt = ~std::uint64_t{0};
+        return true;
     }
-    std::uint32_t code = Probe(m_early, prefix, byte);
-    if (code == NO_CODE && m_late.pSlots != nullptr)
-        code = Probe(m_late, prefix, byte);
-    if (code != NO_CODE && !m_bPendingPair)
-        m_pLastChild[prefix] = std::uint64_t{byte} << 32 | code;
-    return code;
-}
-
-// Returns the code for prefix + byte in one hash, or NO_CODE after noting the
-// empty slot that ended the search.
-std::uint32_t CPacker::Probe(SHash& hash, std::uint32_t prefix, std::uint8_t byte) {
-    const std::uint32_t key = prefix << 8 | byte;
-    const bool exact = m_nextCode <= EXACT_KEY_CODES;
-    for (std::uint64_t i = SlotOf(prefix, byte, hash.bits);; i = (i + 1) & hash.mask) {
-        const SSlot slot = hash.pSlots[i];
-        if (slot.code == 0) {
-            hash.freeSlot = i;
-            return NO_CODE;
-        }
-        if (slot.key == key && (exact || m_pPrefix[slot.code] == prefix))
-            return slot.code;
+    const std::int32_t bits = m_slotBits + 1;
+    const std::uint64_t count = std::uint64_t{1} << bits;
+    if (count > SIZE_MAX / sizeof(SSlot))
+        return false;
+    auto* slots =
+        static_cast<SSlot*>(AllocateZeroed(static_cast<std::size_t>(count) * sizeof(SSlot)));
+    if (slots == nullptr)
+        return false;
+    AddTableBytes(static_cast<std::int64_t>(count * sizeof(SSlot)));
+    const std::uint64_t mask = count - 1;
+    for (std::uint64_t old = 0; old <= m_slotMask; ++old) {
+        const SSlot slot = m_pSlots[old];
+        if (slot.code == 0)
+            continue;
+        std::uint64_t i = slot.tag >> (32 - bits);
+        while (slots[i].code != 0)
+            i = (i + 1) & mask;
+        slots[i] = slot;
     }
-}
-
-// Creates code m_nextCode as prefix + byte, which FindChild() just missed in
-// every hash.
-void CPacker::AddChild(std::uint32_t prefix, std::uint8_t byte) {
-    const std::uint32_t code = m_nextCode++;
-    m_pPrefix[code] = prefix;
-    m_pSuffix[code] = byte;
-    m_pLastChild[code] = NO_LAST_CHILD;
-    if (prefix < 256) {
-        m_pRootChild[prefix << 8 | byte] = code;
-        return;
-    }
-    if (!m_bPendingPair)
-        m_pLastChild[prefix] = std::uint64_t{byte} << 32 | code;
-    SHash& hash = code < EARLY_CODES ? m_early : m_late;
-    hash.pSlots[hash.freeSlot] = SSlot{prefix << 8 | byte, code};
+    FreeZeroed(m_pSlots, (m_slotMask + 1) * sizeof(SSlot));
+    AddTableBytes(-static_cast<std::int64_t>((m_slotMask + 1) * sizeof(SSlot)));
+    m_pSlots = slots;
+    m_slotBits = bits;
+    m_slotMask = mask;
+    m_growAt = GrowPoint(count);
+    return true;
 }
 
 void CPacker::Finish() {
@@ -174,27 +245,29 @@ void CPacker::Finish() {
         PutCode(m_pending, m_codeWidth);
         // Zero bits up to the end of the word; a whole zero word when the
         // last code ended on a word boundary.
-        PutCode(0, m_freeBits);
+        m_pfnSink(static_cast<std::uint32_t>(m_bits), false);
+        m_bits = 0;
+        m_bitCount = 0;
         m_pending = NO_CODE;
     }
     m_pfnSink(0, true);
 }
 
-// New bits enter at the top of the accumulator and older ones move down, so
-// after 32 bits the first code sits at the bottom of the word, and a code cut
-// at the word's end leaves its high bits at the top. Shifts are done in 64
-// bits because both k and width can be 32 here.
+// A code that fits the current word goes above the bits already there. One
+// that does not is rotated so that its high bits end this word and its low
+// bits start the next; from then on the bits are sent oldest first.
 void CPacker::PutCode(std::uint32_t code, std::int32_t width) {
-    const std::int32_t k = m_freeBits < width ? m_freeBits : width;
-    const std::uint64_t topMask = (std::uint64_t{0xFFFFFFFF} << (32 - k)) & 0xFFFFFFFF;
-    const std::uint64_t placed = std::uint64_t{code} << (32 - width);
-    m_accum = static_cast<std::uint32_t>((std::uint64_t{m_accum} >> k) | (placed & topMask));
-    m_freeBits -= k;
-    if (m_freeBits != 0)
+    const std::int32_t room = 32 - m_bitCount;
+    std::uint64_t value = code;
+    if (width > room) {
+        const std::int32_t low = width - room;
+        value = (code >> low) | (value & ((std::uint64_t{1} << low) - 1)) << room;
+    }
+    m_bits |= value << m_bitCount;
+    m_bitCount += width;
+    if (m_bitCount < 32)
         return;
-    m_pfnSink(m_accum, false);
-    const std::int32_t rest = width - k;
-    const std::uint64_t low = std::uint64_t{code} & ((std::uint64_t{1} << rest) - 1);
-    m_freeBits = 32 - rest;
-    m_accum = static_cast<std::uint32_t>(low << (32 - rest));
+    m_pfnSink(static_cast<std::uint32_t>(m_bits), false);
+    m_bits >>= 32;
+    m_bitCount -= 32;
 }

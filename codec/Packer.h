@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // LZW coder for entry payloads. Codes start 9 bits wide; the code with all
@@ -30,7 +31,7 @@ public:
     CPacker& operator=(const CPacker&) = delete;
 
     // Packs length bytes. A length of 0 or below does nothing, and so does
-    // every call once Failed() is true.
+    // every call once Failed() is true or Finish() has emitted the stream.
     void Write(const std::uint8_t* data, std::int32_t length);
 
     // Emits the pending code, pads the last word and calls the sink with
@@ -42,52 +43,55 @@ public:
     // sink are then not a usable stream.
     bool Failed() const { return m_bFailed; }
 
+    // Most bytes the dictionary tables have held at once, counting both
+    // tables while the hash is being enlarged.
+    std::uint64_t PeakTableBytes() const { return m_peakBytes; }
+
 private:
-    // A slot of a hash of (prefix, byte) -> code; code 0 marks it empty.
+    // A slot of the hash of strings of three bytes or more; code 0 marks it
+    // empty. The slot is chosen by the top bits of a hash of the string's
+    // bytes, which the input gives before the dictionary is searched, so the
+    // slot can be fetched early; tag is the hash's top 32 bits.
     struct SSlot {
-        std::uint32_t key; // prefix << 8 | byte, cut to 32 bits
+        std::uint32_t tag;
         std::uint32_t code;
-    };
-    // Linear probing with at least twice as many slots as codes, so that a
-    // search for a missing child ends after a probe or two.
-    struct SHash {
-        SSlot* pSlots = nullptr;
-        std::uint64_t mask = 0;
-        std::int32_t bits = 0;
-        std::uint64_t freeSlot = 0; // where the last search that found nothing ended
     };
 
     bool CreateTables();
+    const std::uint8_t* Extend(const std::uint8_t* data, const std::uint8_t* end);
+    bool EndString(std::uint8_t byte);
+    void Prefetch(const std::uint8_t* data, const std::uint8_t* end);
     bool ChangeWidth();
-    bool RebuildLateCodes();
-    std::uint32_t FindChild(std::uint32_t prefix, std::uint8_t byte);
-    std::uint32_t Probe(SHash& hash, std::uint32_t prefix, std::uint8_t byte);
-    void AddChild(std::uint32_t prefix, std::uint8_t byte);
+    bool GrowHash();
+    void AddTableBytes(std::int64_t bytes);
     void PutCode(std::uint32_t code, std::int32_t width);
 
-    std::uint32_t* m_pPrefix = nullptr;
-    std::uint32_t m_pending = NO_CODE;
-    std::uint8_t* m_pSuffix = nullptr;
-    std::uint8_t m_byte = 0;
-    // The search for a child, fastest first. Children of the 256 literals are
-    // indexed directly by literal << 8 | byte (NO_CODE where none). A string
-    // of three bytes or more remembers the child it was last extended by,
-    // (byte << 32) | code, which on repetitive input is nearly always the one
-    // wanted; two-byte strings have too many children for that to pay. Then
-    // the hashes: codes created early, which most searches end at, in one of
-    // fixed size that stays in cache, the later ones in one that doubles
-    // with the width.
+    // Children of the 256 literals, indexed by literal << 8 | byte (NO_CODE
+    // where none).
     std::uint32_t* m_pRootChild = nullptr;
-    std::uint64_t* m_pLastChild = nullptr;
-    bool m_bPendingPair = false; // m_pending stands for two bytes
-    SHash m_early;
-    SHash m_late;
+    // The parent of every code from 256 on: a slot whose tag matches is the
+    // child wanted when its parent is the pending code.
+    std::uint32_t* m_pParent = nullptr;
+    SSlot* m_pSlots = nullptr;
+    std::uint64_t m_slotMask = 0;
+    std::int32_t m_slotBits = 0;
+    std::uint64_t m_slotsUsed = 0;
+    std::uint64_t m_growAt = 0;   // m_slotsUsed that makes the hash double
+    std::uint64_t m_freeSlot = 0; // where the last search that found nothing ended
+
+    std::uint32_t m_pending = NO_CODE;
+    std::uint64_t m_hash = 0;                    // hash of the pending string's bytes
+    std::uint64_t m_missHash = 0;                // of the pending string and the byte that ended it
+    const std::uint8_t* m_pPrefetched = nullptr; // input up to here is prefetched
     std::uint32_t m_nextCode = 0;
     // 64 bits wide because the 32-bit stage holds 2^32 entries.
     std::uint64_t m_tableSize = 0;
     std::int32_t m_codeWidth = 9;
-    std::int32_t m_freeBits = 32;
-    std::uint32_t m_accum = 0;
+    // Bits not yet sent, the oldest at the bottom; fewer than 32 between codes.
+    std::uint64_t m_bits = 0;
+    std::int32_t m_bitCount = 0;
+    std::uint64_t m_tableBytes = 0;
+    std::uint64_t m_peakBytes = 0;
     SinkFn m_pfnSink;
     bool m_bFailed = false;
 };

@@ -62,7 +62,7 @@ bool CUnpacker::Decode(std::uint8_t*& out, const std::uint8_t* end) {
     const bool repeat = m_code >= 256 && m_code == m_nextCode;
     const std::uint64_t from = m_code < 256 ? start : repeat ? m_oldStart : m_pSpan[m_code].start;
     if (length <= static_cast<std::uint64_t>(end - out) && from >= m_outBasePos) {
-        CopyString(out, length);
+        CopyString(out, end, length);
         out += length;
     } else if (!PushString(length)) {
         return false;
@@ -94,7 +94,10 @@ bool CUnpacker::Classify(std::uint64_t& length) const {
 
 // Copies the string of m_code from where it was decoded before in this call's
 // output. The code being defined is the previous string plus its first byte.
-void CUnpacker::CopyString(std::uint8_t* out, std::uint64_t length) {
+// Short strings are moved 16 bytes at a time where out has room: the bytes
+// past the string are overwritten by the strings after it. An earlier string
+// ends at or before out, and each block is loaded whole before it is stored.
+void CUnpacker::CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t length) {
     if (m_code < 256) {
         *out = static_cast<std::uint8_t>(m_code);
         m_firstByte = static_cast<std::int32_t>(m_code);
@@ -104,7 +107,14 @@ void CUnpacker::CopyString(std::uint8_t* out, std::uint64_t length) {
         std::memcpy(out, m_pOutBase + (m_oldStart - m_outBasePos), length - 1);
         out[length - 1] = static_cast<std::uint8_t>(m_firstByte);
     } else {
-        std::memcpy(out, m_pOutBase + (m_pSpan[m_code].start - m_outBasePos), length);
+        const std::uint8_t* from = m_pOutBase + (m_pSpan[m_code].start - m_outBasePos);
+        if (length <= 16 && end - out >= 16) {
+            std::uint8_t block[16];
+            std::memcpy(block, from, 16);
+            std::memcpy(out, block, 16);
+        } else {
+            std::memcpy(out, from, length);
+        }
     }
     m_firstByte = out[0];
 }
@@ -145,7 +155,8 @@ std::uint8_t* CUnpacker::Deliver(std::uint8_t* out, const std::uint8_t* end) {
 void CUnpacker::AddEntry(std::uint64_t start, std::uint64_t length) {
     m_pPrefix[m_nextCode] = m_oldCode;
     m_pSuffix[m_nextCode] = static_cast<std::uint8_t>(m_firstByte);
-    m_pSpan[m_nextCode] = SSpan{start, length};
+    const std::uint32_t at = start >> 32 == 0 ? static_cast<std::uint32_t>(start) : 0;
+    m_pSpan[m_nextCode] = SSpan{at, static_cast<std::uint32_t>(length)};
     ++m_nextCode;
 }
 
@@ -189,6 +200,11 @@ bool CUnpacker::AtCleanEnd() const {
     if (rest != 4 || m_bitsLeft != 0 || m_nextCode == 255)
         return false;
     return (g_pSourceWord[0] | g_pSourceWord[1] | g_pSourceWord[2] | g_pSourceWord[3]) == 0;
+}
+
+std::uint64_t CUnpacker::TableBytes() const {
+    const std::uint64_t perCode = sizeof(*m_pPrefix) + sizeof(*m_pSuffix) + sizeof(SSpan);
+    return m_tableSize * perCode + m_stackSize;
 }
 
 std::uint64_t MaxUnpackedSize(std::uint64_t packedBytes) {

@@ -40,16 +40,23 @@ public:
     // source's position (g_pSourceWord, g_pSourceEnd). False after a failure.
     bool AtCleanEnd() const;
 
+    // Bytes the dictionary tables and the string stack hold. They only grow,
+    // so this is also the most they have held.
+    std::uint64_t TableBytes() const;
+
 private:
     // Where a code's string was first decoded in the output, and its length.
+    // Entries are far below 2^32 bytes; a string that starts past 2^32 gets
+    // start 0, which the copy path then never takes, as it lies before any
+    // later call's output.
     struct SSpan {
-        std::uint64_t start;
-        std::uint64_t length;
+        std::uint32_t start;
+        std::uint32_t length;
     };
 
     bool Decode(std::uint8_t*& out, const std::uint8_t* end);
     bool Classify(std::uint64_t& length) const;
-    void CopyString(std::uint8_t* out, std::uint64_t length);
+    void CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t length);
     bool PushString(std::uint64_t length);
     void AddEntry(std::uint64_t start, std::uint64_t length);
     std::uint8_t* Deliver(std::uint8_t* out, const std::uint8_t* end);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -154,6 +155,44 @@ Bytes WriteCodes(const std::vector<std::uint32_t>& codes) {
     for (std::size_t i = 0; i < bits.size(); ++i)
         stream[i / 8] |= static_cast<std::uint8_t>(bits[i] << (i % 8));
     return stream;
+}
+
+// The codes of data from a plain map-based coder, width-change codes
+// included, to hold the packer's own search to.
+std::vector<std::uint32_t> PlainCodes(const Bytes& data) {
+    std::vector<std::uint32_t> codes;
+    if (data.empty())
+        return codes;
+    std::unordered_map<std::uint64_t, std::uint32_t> children;
+    std::uint32_t next = 256;
+    std::uint64_t tableSize = 512;
+    std::uint32_t pending = data[0];
+    for (std::size_t i = 1; i < data.size(); ++i) {
+        const std::uint64_t key = std::uint64_t{pending} << 8 | data[i];
+        if (const auto it = children.find(key); it != children.end()) {
+            pending = it->second;
+            continue;
+        }
+        codes.push_back(pending);
+        children.emplace(key, next++);
+        if (next == tableSize - 3) {
+            codes.push_back(static_cast<std::uint32_t>(tableSize - 1));
+            tableSize *= 2;
+        }
+        pending = data[i];
+    }
+    codes.push_back(pending);
+    return codes;
+}
+
+// Random letters from an alphabet of size letters: with two, strings grow
+// long and most searches find a child.
+Bytes Letters(std::size_t n, unsigned size, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes data(n);
+    for (auto& b : data)
+        b = static_cast<std::uint8_t>('a' + rng() % size);
+    return data;
 }
 
 Bytes Hex(std::initializer_list<int> values) {
@@ -323,6 +362,46 @@ TEST(Packer, StreamDoesNotDependOnBlockSizes) {
     ReleaseWords();
 }
 
+// The hash grows many times over these, finds long chains of children and
+// starts searches with fewer than three bytes left in a block.
+TEST(Packer, MatchesAPlainCoder) {
+    Bytes mixed = RandomBytes(40000, 31);
+    const Bytes run = RunOf(Triangle(300), 0x20);
+    const Bytes text = TextBytes(40000, 32);
+    mixed.insert(mixed.end(), run.begin(), run.end());
+    mixed.insert(mixed.end(), text.begin(), text.end());
+    const struct {
+        const char* name;
+        Bytes data;
+        std::size_t block;
+    } rows[] = {
+        {"random", RandomBytes(300000, 33), 0},
+        {"two letters", Letters(300000, 2, 34), 0},
+        {"sixteen letters", Letters(200000, 16, 35), 4099},
+        {"text", TextBytes(200000, 36), 0},
+        {"mixed, blocks of 1", mixed, 1},
+        {"mixed, blocks of 2", mixed, 2},
+        {"mixed, blocks of 3", mixed, 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Pack(row.data, row.block), WriteCodes(PlainCodes(row.data)));
+    }
+}
+
+TEST(Packer, IgnoresWritesAfterFinish) {
+    const Bytes data = TextBytes(5000, 37);
+    CPacker packer(AppendWord);
+    packer.Write(data.data(), static_cast<std::int32_t>(data.size()));
+    packer.Finish();
+    const std::int32_t words = g_wordCount;
+    packer.Write(data.data(), static_cast<std::int32_t>(data.size()));
+    packer.Finish();
+    EXPECT_EQ(g_wordCount, words);
+    EXPECT_FALSE(packer.Failed());
+    ReleaseWords();
+}
+
 TEST(Unpacker, ReadsTheWorkedExamples) {
     const struct {
         const char* name;
@@ -369,6 +448,36 @@ TEST(Unpacker, ReadsInPiecesAsInOneCall) {
     }
 }
 
+// Short strings are copied in 16-byte blocks; none may reach past the bytes
+// asked for, in one read or in many.
+TEST(Unpacker, NeverWritesPastTheBytesAskedFor) {
+    const Bytes input = TextBytes(3000, 21);
+    const Bytes stream = Pack(input);
+    constexpr std::size_t GUARD = 32;
+    for (const std::size_t count : {1u, 2u, 15u, 16u, 17u, 100u, 2999u, 3000u}) {
+        SCOPED_TRACE(count);
+        SetWordSource(stream.data(), stream.size());
+        CUnpacker unpacker(NextWord);
+        Bytes out(count + GUARD, 0xEE);
+        ASSERT_TRUE(unpacker.Read(out.data(), static_cast<std::int32_t>(count)));
+        EXPECT_TRUE(std::equal(out.begin(), out.begin() + count, input.begin()));
+        EXPECT_EQ(Bytes(out.begin() + count, out.end()), Bytes(GUARD, 0xEE));
+    }
+    for (const std::size_t chunk : {7u, 20u}) {
+        SCOPED_TRACE(chunk);
+        SetWordSource(stream.data(), stream.size());
+        CUnpacker unpacker(NextWord);
+        for (std::size_t at = 0; at < input.size(); at += chunk) {
+            const std::size_t n = std::min(chunk, input.size() - at);
+            Bytes out(n + GUARD, 0xEE);
+            ASSERT_TRUE(unpacker.Read(out.data(), static_cast<std::int32_t>(n)));
+            ASSERT_TRUE(std::equal(out.begin(), out.begin() + n, input.begin() + at));
+            ASSERT_EQ(Bytes(out.begin() + n, out.end()), Bytes(GUARD, 0xEE));
+        }
+        EXPECT_TRUE(unpacker.AtCleanEnd());
+    }
+}
+
 TEST(Unpacker, RoundTripsPastEveryWidthChange) {
     const struct {
         const char* name;
@@ -378,6 +487,7 @@ TEST(Unpacker, RoundTripsPastEveryWidthChange) {
         {"random, 1 MiB", RandomBytes(1 << 20, 12)},
         {"text", TextBytes(1 << 20, 13)},
         {"all byte pairs", DistinctPairs(65537)},
+        {"two letters", Letters(1 << 20, 2, 14)},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -205,11 +205,15 @@ Bytes Pack(const Bytes& data) {
     return packed;
 }
 
+// Counters: the packed size, and the most memory the dictionary took, per
+// input byte.
 void BM_Pack(benchmark::State& state, const SCorpusFile* file) {
+    std::uint64_t tableBytes = 0;
     for (auto _ : state) {
         CPacker packer(AppendWord);
         packer.Write(file->data.data(), static_cast<std::int32_t>(file->data.size()));
         packer.Finish();
+        tableBytes = packer.PeakTableBytes();
         benchmark::DoNotOptimize(g_pWords);
         benchmark::DoNotOptimize(g_wordCount);
         benchmark::ClobberMemory();
@@ -217,14 +221,18 @@ void BM_Pack(benchmark::State& state, const SCorpusFile* file) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file->data.size()));
     state.counters["packed"] = static_cast<double>(file->packed.size());
+    state.counters["table_per_byte"] =
+        static_cast<double>(tableBytes) / static_cast<double>(file->data.size());
 }
 
 void BM_Unpack(benchmark::State& state, const SCorpusFile* file) {
     Bytes out(file->data.size());
+    std::uint64_t tableBytes = 0;
     for (auto _ : state) {
         SetWordSource(file->packed.data(), file->packed.size());
         CUnpacker unpacker(NextWord);
         bool ok = unpacker.Read(out.data(), static_cast<std::int32_t>(out.size()));
+        tableBytes = unpacker.TableBytes();
         benchmark::DoNotOptimize(ok);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
@@ -233,6 +241,8 @@ void BM_Unpack(benchmark::State& state, const SCorpusFile* file) {
         state.SkipWithError("unpacked bytes differ from the input");
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file->data.size()));
     state.counters["packed"] = static_cast<double>(file->packed.size());
+    state.counters["table_per_byte"] =
+        static_cast<double>(tableBytes) / static_cast<double>(file->data.size());
 }
 
 bool WriteFile(const std::string& path, const Bytes& data) {

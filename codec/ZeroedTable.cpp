@@ -1,0 +1,65 @@
+#include "codec/ZeroedTable.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
+
+bool IsMapped(std::size_t bytes) {
+#if defined(__linux__)
+    return bytes >= HUGE_PAGE;
+#else
+    (void)bytes;
+    return false;
+#endif
+}
+
+std::size_t MappedSize(std::size_t bytes) {
+    return (bytes + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+}
+
+} // namespace
+
+void* AllocateZeroed(std::size_t bytes) {
+    if (!IsMapped(bytes))
+        return std::calloc(bytes == 0 ? 1 : bytes, 1);
+#if defined(__linux__)
+    if (bytes > SIZE_MAX - 2 * HUGE_PAGE)
+        return nullptr;
+    // Mapped one huge page larger, then cut to a huge-page boundary.
+    const std::size_t size = MappedSize(bytes);
+    void* p =
+        mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        return nullptr;
+    auto* base = static_cast<std::uint8_t*>(p);
+    const std::size_t head =
+        (HUGE_PAGE - reinterpret_cast<std::uintptr_t>(base) % HUGE_PAGE) % HUGE_PAGE;
+    if (head != 0)
+        munmap(base, head);
+    if (head != HUGE_PAGE)
+        munmap(base + head + size, HUGE_PAGE - head);
+    madvise(base + head, size, MADV_HUGEPAGE);
+    return base + head;
+#else
+    return nullptr;
+#endif
+}
+
+void FreeZeroed(void* p, std::size_t bytes) {
+    if (p == nullptr)
+        return;
+    if (!IsMapped(bytes)) {
+        std::free(p);
+        return;
+    }
+#if defined(__linux__)
+    munmap(p, MappedSize(bytes));
+#endif
+}
