@@ -99,7 +99,11 @@ ReadOutcome ReadArchive(CFile& file) {
         return Failure(file, "The file ends inside its header.");
     // The version at offset 4 is accepted whatever it holds.
     const std::int32_t count = LittleEndianInt32(header + 8);
-    if (count <= 0)
+    // The writer never writes a negative count: such a file is damaged.
+    if (count < 0)
+        return Failure(file, "Its directory has a negative number of entries (" +
+                                 std::to_string(count) + ").");
+    if (count == 0)
         return {};
     EntryVector entries;
     if (ReadOutcome outcome = ReadDirectory(file, count, entries); outcome.status != ReadStatus::Ok)

@@ -115,18 +115,15 @@ TEST(ArchiveFile, VersionIsIgnoredAndWrittenAsOne) {
     }
 }
 
-TEST(ArchiveFile, TrailingBytesAndEmptyCountsAreIgnored) {
-    for (std::int32_t count : {0, -1, -5, INT32_MIN}) {
-        SCOPED_TRACE(count);
-        Bytes bytes = Header(1, count);
-        bytes.insert(bytes.end(), 50, 0xEE);
-        COstrevaneDoc doc;
-        MessageRecorder messages;
-        Load(doc, bytes);
-        EXPECT_EQ(doc.m_pHead, nullptr);
-        EXPECT_TRUE(messages.Messages().empty());
-        EXPECT_EQ(Store(doc), Header(1, 0));
-    }
+TEST(ArchiveFile, TrailingBytesAfterTheDataAreIgnored) {
+    Bytes empty = Header(1, 0);
+    empty.insert(empty.end(), 50, 0xEE);
+    COstrevaneDoc emptyDoc;
+    MessageRecorder messages;
+    Load(emptyDoc, empty);
+    EXPECT_EQ(emptyDoc.m_pHead, nullptr);
+    EXPECT_TRUE(messages.Messages().empty());
+    EXPECT_EQ(Store(emptyDoc), Header(1, 0));
     Bytes bytes = TwoEntryArchive();
     bytes.insert(bytes.end(), {1, 2, 3});
     COstrevaneDoc doc;

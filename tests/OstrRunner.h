@@ -1,0 +1,18 @@
+#pragma once
+
+#include "tests/TestFiles.h"
+
+#include <string>
+#include <vector>
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const std::string& path);
+
+// Runs ostr (OSTR_BINARY) with the arguments, standard output and error
+// captured.
+Result Ostr(const std::vector<std::string>& args);
