@@ -1,10 +1,27 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test.
+# Builds everything with warnings as errors and runs every test; then the
+# core and ostr suites again under AddressSanitizer and UBSan; then the fuzz
+# targets: their seed corpus replayed and FUZZ_SECONDS (60) of fuzzing each.
+# The large-archive tests are left out here: ctest --test-dir build-test -L large.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+
+echo "== Build and test"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVANE_TESTS=ON \
     -DOSTREVANE_WERROR=ON >/dev/null
 cmake --build build-test
-ctest --test-dir build-test --output-on-failure --timeout 600 -j2
+ctest --test-dir build-test --output-on-failure --timeout 600 -j2 -LE large
+
+echo "== Core and ostr under AddressSanitizer and UBSan"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVANE_TESTS=ON \
+    -DOSTREVANE_GUI=OFF -DOSTREVANE_SANITIZE=ON >/dev/null
+cmake --build build-asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure --timeout 900 -j2 -LE large
+
+if [ -f fuzz/run.sh ]; then
+    echo "== Fuzz targets"
+    bash fuzz/run.sh build-fuzz "${FUZZ_SECONDS:-60}"
+fi

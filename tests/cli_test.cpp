@@ -287,3 +287,24 @@ TEST(OstrCheck, ReportsEachDamagedEntry) {
     EXPECT_EQ(r.err, "ostr: Entry sound:6 \"bad\": its data is damaged.\n");
     EXPECT_EQ(r.out, "1 of 2 entries damaged\n");
 }
+
+TEST(OstrSave, AReadOnlyArchiveOrFolderIsRefusedForOrdinaryUsers) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes read-only files and folders";
+    TempDir dir;
+    const std::string archive = dir.File("locked.dat");
+    WriteBytes(archive, HandMadeArchive());
+    WriteBytes(dir.File("new.bin"), {1, 2, 3});
+    ASSERT_EQ(chmod(archive.c_str(), 0444), 0);
+    Result r = Ostr({"add", archive, dir.File("new.bin"), "-t", "portrait"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot save \"" + archive + "\":\nPermission denied."), std::string::npos)
+        << r.err;
+    ASSERT_EQ(chmod(archive.c_str(), 0644), 0);
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0555), 0);
+    r = Ostr({"remove", archive, "1:5"});
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadBytes(archive), HandMadeArchive());
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"locked.dat", "new.bin"}));
+}
