@@ -10,13 +10,13 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
 echo "== Build and test"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVANE_TESTS=ON \
-    -DOSTREVANE_WERROR=ON >/dev/null
+    -DOSTREVANE_WERROR=ON -DOSTREVANE_FUZZ=ON >/dev/null
 cmake --build build-test
 ctest --test-dir build-test --output-on-failure --timeout 600 -j2 -LE large
 
 echo "== Core and ostr under AddressSanitizer and UBSan"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVANE_TESTS=ON \
-    -DOSTREVANE_GUI=OFF -DOSTREVANE_SANITIZE=ON >/dev/null
+    -DOSTREVANE_GUI=OFF -DOSTREVANE_SANITIZE=ON -DOSTREVANE_FUZZ=ON >/dev/null
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure --timeout 900 -j2 -LE large

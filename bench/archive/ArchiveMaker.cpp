@@ -1,0 +1,77 @@
+#include "bench/archive/ArchiveMaker.h"
+
+#include "archive/ArchiveWriter.h"
+#include "archive/OstrevaneDoc.h"
+#include "codec/Packer.h"
+#include "codec/WordSink.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void PutInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i)));
+}
+
+// payloadBytes of text, packed.
+std::vector<std::uint8_t> PackedText(std::size_t payloadBytes) {
+    std::vector<std::uint8_t> text(payloadBytes);
+    for (std::size_t i = 0; i < payloadBytes; ++i)
+        text[i] = static_cast<std::uint8_t>("an entry of an archive "[i % 23]);
+    CPacker packer(AppendWord);
+    packer.Write(text.data(), static_cast<std::int32_t>(text.size()));
+    packer.Finish();
+    const auto* words = reinterpret_cast<const std::uint8_t*>(g_pWords);
+    std::vector<std::uint8_t> packed(words, words + std::size_t{4} * g_wordCount);
+    ReleaseWords();
+    return packed;
+}
+
+} // namespace
+
+bool MakeArchive(const std::string& path, int count, std::size_t payloadBytes, bool bPacked) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    std::vector<std::uint8_t> head{'O', 's', 't', 'r'};
+    PutInt32(head, 1);
+    PutInt32(head, count);
+    const std::vector<std::uint8_t> payload =
+        bPacked ? PackedText(payloadBytes) : std::vector<std::uint8_t>(payloadBytes, 0x5A);
+    const auto packedBytes = static_cast<std::int64_t>(payload.size());
+    const std::int64_t start = 12 + std::int64_t{36} * count;
+    for (int i = 0; i < count; ++i) {
+        for (std::int64_t v : {std::int64_t{i % 4}, std::int64_t{2 * i + 2}, packedBytes,
+                               static_cast<std::int64_t>(payloadBytes), start + packedBytes * i})
+            PutInt32(head, static_cast<std::int32_t>(v));
+        char name[17];
+        std::snprintf(name, sizeof name, "entry%-11d", i);
+        head.insert(head.end(), name, name + 16);
+    }
+    bool ok = std::fwrite(head.data(), 1, head.size(), file) == head.size();
+    for (int i = 0; ok && i < count; ++i)
+        ok = std::fwrite(payload.data(), 1, payload.size(), file) == payload.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+void FillDocument(COstrevaneDoc& doc, int count, std::size_t payloadBytes) {
+    CFileEntry* pFirst = nullptr;
+    CFileEntry* pLast = nullptr;
+    for (int i = 0; i < count; ++i) {
+        auto* pEntry = new CFileEntry;
+        pEntry->m_type = i % 4;
+        pEntry->m_id = 2 * i + 2;
+        pEntry->m_data.resize(payloadBytes);
+        pEntry->m_packedSize = static_cast<std::int32_t>(payloadBytes);
+        pEntry->m_size = pEntry->m_packedSize;
+        pEntry->m_name = MakeEntryName("entry" + std::to_string(i));
+        pEntry->m_pPrev = pLast;
+        (pLast != nullptr ? pLast->m_pNext : pFirst) = pEntry;
+        pLast = pEntry;
+    }
+    doc.AdoptEntries(pFirst);
+    doc.LayoutOffsets();
+}

@@ -1,0 +1,181 @@
+// The archive at scale: opening and saving 100,000 entries, and AddEntry,
+// RemoveEntry and ModifyEntry (sort and layout included) on a list of that
+// size, with the original design's restarting exchange sort on the same list
+// for comparison.
+//
+// Also two modes for compare.sh:
+//   archive_bench --make PATH COUNT BYTES [packed]
+//                                           writes an archive
+//   archive_bench --open PATH               opens it once; prints the peak
+//                                           resident memory and the file size
+//   archive_bench --save PATH COPY          opens PATH and saves it as COPY
+
+#include "archive/OstrevaneDoc.h"
+#include "bench/archive/ArchiveMaker.h"
+#include "bench/archive/ExchangeSort.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int ENTRIES = 100000;
+constexpr std::size_t PAYLOAD = 16;
+
+std::string TempPath(const char* name) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir != nullptr ? dir : "/tmp") + "/ostrevane-bench-" +
+           std::to_string(getpid()) + "-" + name;
+}
+
+void BM_Open(benchmark::State& state) {
+    const std::string path = TempPath("open.dat");
+    MakeArchive(path, static_cast<int>(state.range(0)), PAYLOAD);
+    for (auto _ : state) {
+        COstrevaneDoc doc;
+        benchmark::DoNotOptimize(doc.OnOpenDocument(path));
+    }
+    std::remove(path.c_str());
+}
+
+void BM_Save(benchmark::State& state) {
+    const std::string path = TempPath("save.dat");
+    COstrevaneDoc doc;
+    FillDocument(doc, static_cast<int>(state.range(0)), PAYLOAD);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(doc.OnSaveDocument(path));
+    std::remove(path.c_str());
+}
+
+CFileEntry Template(std::int32_t type, std::int32_t id) {
+    CFileEntry entry;
+    entry.m_type = type;
+    entry.m_id = id;
+    entry.m_name = MakeEntryName("new");
+    entry.m_data.resize(PAYLOAD);
+    entry.m_packedSize = static_cast<std::int32_t>(PAYLOAD);
+    entry.m_size = entry.m_packedSize;
+    return entry;
+}
+
+// An entry whose ID falls in the middle of the list, added then taken out.
+void BM_AddEntry(benchmark::State& state) {
+    COstrevaneDoc doc;
+    FillDocument(doc, static_cast<int>(state.range(0)), PAYLOAD);
+    const CFileEntry tmpl = Template(0, static_cast<std::int32_t>(state.range(0)) + 1);
+    for (auto _ : state) {
+        doc.AddEntry(tmpl);
+        state.PauseTiming();
+        doc.RemoveEntry(doc.FindEntry(tmpl.m_type, tmpl.m_id));
+        state.ResumeTiming();
+    }
+}
+
+void BM_RemoveEntry(benchmark::State& state) {
+    COstrevaneDoc doc;
+    FillDocument(doc, static_cast<int>(state.range(0)), PAYLOAD);
+    const CFileEntry tmpl = Template(0, static_cast<std::int32_t>(state.range(0)) + 1);
+    for (auto _ : state) {
+        state.PauseTiming();
+        doc.AddEntry(tmpl);
+        CFileEntry* pEntry = doc.FindEntry(tmpl.m_type, tmpl.m_id);
+        state.ResumeTiming();
+        doc.RemoveEntry(pEntry);
+    }
+}
+
+// The first entry renumbered to the middle of the list and back.
+void BM_ModifyEntry(benchmark::State& state) {
+    COstrevaneDoc doc;
+    FillDocument(doc, static_cast<int>(state.range(0)), PAYLOAD);
+    CFileEntry* pEntry = doc.m_pHead;
+    CFileEntry tmpl;
+    std::int32_t ids[] = {static_cast<std::int32_t>(state.range(0)) + 1, pEntry->m_id};
+    int flip = 0;
+    for (auto _ : state) {
+        tmpl.m_id = ids[flip];
+        flip ^= 1;
+        doc.ModifyEntry(pEntry, tmpl);
+    }
+}
+
+// What the original design does after adding the same entry: link it at the
+// head, then the restarting exchange sort moves it to its place.
+void BM_ExchangeSortAfterAdd(benchmark::State& state) {
+    COstrevaneDoc doc;
+    FillDocument(doc, static_cast<int>(state.range(0)), PAYLOAD);
+    const CFileEntry tmpl = Template(0, static_cast<std::int32_t>(state.range(0)) + 1);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto* pEntry = new CFileEntry(tmpl);
+        pEntry->m_pNext = doc.m_pHead;
+        doc.m_pHead->m_pPrev = pEntry;
+        doc.m_pHead = pEntry;
+        state.ResumeTiming();
+        RestartingExchangeSort(doc);
+        doc.LayoutOffsets();
+        state.PauseTiming();
+        doc.RemoveEntry(doc.FindEntry(tmpl.m_type, tmpl.m_id));
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(BM_Open)->Arg(ENTRIES)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save)->Arg(ENTRIES)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddEntry)->Arg(ENTRIES)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RemoveEntry)->Arg(ENTRIES)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ModifyEntry)->Arg(ENTRIES)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddEntry)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExchangeSortAfterAdd)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExchangeSortAfterAdd)->Arg(ENTRIES)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+long PeakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+int OpenOnce(const char* path) {
+    const long before = PeakKilobytes();
+    COstrevaneDoc doc;
+    if (!doc.OnOpenDocument(path) || doc.WasLoadRefused())
+        return 1;
+    struct stat st {};
+    stat(path, &st);
+    std::printf("file_bytes=%lld peak_bytes=%ld before_bytes=%ld entries=%d\n",
+                static_cast<long long>(st.st_size), PeakKilobytes() * 1024, before * 1024,
+                doc.CountEntries());
+    return 0;
+}
+
+int SaveOnce(const char* path, const char* copy) {
+    COstrevaneDoc doc;
+    return doc.OnOpenDocument(path) && !doc.WasLoadRefused() && doc.OnSaveDocument(copy) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "--make") == 0)
+        return MakeArchive(argv[2], std::atoi(argv[3]), std::strtoull(argv[4], nullptr, 10),
+                           argc == 6 && std::strcmp(argv[5], "packed") == 0)
+                   ? 0
+                   : 1;
+    if (argc == 3 && std::strcmp(argv[1], "--open") == 0)
+        return OpenOnce(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "--save") == 0)
+        return SaveOnce(argv[2], argv[3]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Opening and saving archives next to reading them with cat and writing them
+# with cp, in one run: an archive of 100,000 entries and one of 1 GiB of
+# payloads, each timed as a whole process (best of RUNS); then peak memory
+# when opening the 1 GiB archive; then the list operations at 100,000
+# entries (Google Benchmark), with the original design's sort beside them.
+# Usage: bash bench/archive/compare.sh [BUILD_DIR] [WORK_DIR]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build-bench}
+work=${2:-$(mktemp -d)}
+runs=${RUNS:-5}
+
+. "$root/scripts/packages.sh"
+ensure_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTREVANE_BENCH=ON \
+    -DOSTREVANE_TESTS=OFF >/dev/null
+cmake --build "$build" --target bench_archive bench_view >/dev/null
+bench=$build/bench/bench_archive
+trap 'rm -f "$work"/*.dat' EXIT
+
+# Best wall time of $runs runs of a command, in milliseconds.
+best_ms() {
+    local best="" start end t
+    for _ in $(seq "$runs"); do
+        start=$(date +%s%N)
+        "$@" >/dev/null
+        end=$(date +%s%N)
+        t=$(((end - start) / 1000))
+        if [[ -z $best || $t -lt $best ]]; then best=$t; fi
+    done
+    awk -v us="$best" 'BEGIN { printf "%.1f", us / 1000 }'
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2fx", a / b }'; }
+
+printf '%-22s %10s %10s %7s   %10s %10s %7s\n' archive "open ms" "cat ms" ratio \
+    "save ms" "cp ms" ratio
+for spec in "100k-entries 100000 16" "1GiB-payloads 256 4194304"; do
+    read -r name count bytes <<<"$spec"
+    file=$work/$name.dat
+    "$bench" --make "$file" "$count" "$bytes"
+    cat "$file" >/dev/null # warm the page cache for both sides
+    open=$(best_ms "$bench" --open "$file")
+    catms=$(best_ms cat "$file")
+    save=$(best_ms "$bench" --save "$file" "$work/copy.dat")
+    cpms=$(best_ms cp "$file" "$work/copy.dat")
+    printf '%-22s %10s %10s %7s   %10s %10s %7s\n' "$name" "$open" "$catms" \
+        "$(ratio "$open" "$catms")" "$save" "$cpms" "$(ratio "$save" "$cpms")"
+done
+echo
+echo "Peak memory opening the 1 GiB archive:"
+"$bench" --open "$work/1GiB-payloads.dat" |
+    awk '{ split($1, f, "="); split($2, p, "="); printf "  %.0f MiB for a %.0f MiB file: %.2fx\n", p[2] / 1048576, f[2] / 1048576, p[2] / f[2] }'
+echo
+"$bench" --benchmark_min_time=0.5
+echo
+"$build/bench/bench_view" --benchmark_min_time=0.5
