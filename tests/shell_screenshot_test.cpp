@@ -2,7 +2,10 @@
 // names a folder (run with QT_SCALE_FACTOR=2 for the 200% pictures).
 
 #include "tests/ShellFixture.h"
+#include "transfer/ImportDlg.h"
 #include "ui/AboutDlg.h"
+#include "ui/EditEntryDlg.h"
+#include "ui/EntryTableModel.h"
 #include "ui/MainFrame.h"
 #include "ui/OstrevaneView.h"
 
@@ -49,6 +52,12 @@ TEST_F(ScreenshotTest, MainWindowOnTheExampleArchive) {
     CAboutDlg about(&Frame());
     about.show();
     Save(about, "about-box");
+    CImportDlg import(OSTREVANE_EXAMPLE_ARCHIVE, "forest.night.bmp", &Frame());
+    import.show();
+    Save(import, "import-dialog");
+    CEditEntryDlg edit(View().Model().EntryAt(1), &Frame());
+    edit.show();
+    Save(edit, "edit-dialog");
 }
 
 } // namespace

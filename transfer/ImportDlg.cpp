@@ -64,12 +64,8 @@ void CImportDlg::CreateControls() {
     pGrid->setColumnStretch(1, 2);
     setMinimumWidth(fontMetrics().averageCharWidth() * 72);
 
-    QWidget::setTabOrder(m_pName, m_pId);
-    QWidget::setTabOrder(m_pId, m_pType);
-    QWidget::setTabOrder(m_pType, pButtons->button(QDialogButtonBox::Ok));
-    QWidget::setTabOrder(pButtons->button(QDialogButtonBox::Ok),
-                         pButtons->button(QDialogButtonBox::Cancel));
-    QWidget::setTabOrder(pButtons->button(QDialogButtonBox::Cancel), m_pFileName);
+    SetTabOrder({m_pName, m_pId, m_pType, pButtons->button(QDialogButtonBox::Ok),
+                 pButtons->button(QDialogButtonBox::Cancel), m_pFileName});
     m_pName->setFocus();
 }
 

@@ -57,10 +57,7 @@ void CEditEntryDlg::CreateControls() {
     m_pId->setMinimumWidth(fontMetrics().horizontalAdvance("4294967295") * 5 / 4);
     m_pName->setMinimumWidth(fontMetrics().horizontalAdvance("MMMMMMMMMMMMMMMM"));
 
-    QWidget::setTabOrder(m_pOk, m_pCancel);
-    QWidget::setTabOrder(m_pCancel, m_pId);
-    QWidget::setTabOrder(m_pId, m_pName);
-    QWidget::setTabOrder(m_pName, m_pType);
+    SetTabOrder({m_pOk, m_pCancel, m_pId, m_pName, m_pType});
     m_pOk->setFocus();
 }
 

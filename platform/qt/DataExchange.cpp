@@ -150,6 +150,15 @@ void CDialog::showEvent(QShowEvent* pEvent) {
     QDialog::showEvent(pEvent);
 }
 
+void CDialog::SetTabOrder(std::initializer_list<QWidget*> controls) {
+    QWidget* pPrevious = nullptr;
+    for (QWidget* pControl : controls) {
+        if (pPrevious != nullptr)
+            QWidget::setTabOrder(pPrevious, pControl);
+        pPrevious = pControl;
+    }
+}
+
 void CDialog::ConnectButtons(QDialogButtonBox* pButtons) {
     // OK must not close the dialog by itself: OnOK decides.
     disconnect(pButtons, &QDialogButtonBox::accepted, nullptr, nullptr);

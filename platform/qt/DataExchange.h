@@ -5,6 +5,7 @@
 #include <QValidator>
 
 #include <cstdint>
+#include <initializer_list>
 
 class QComboBox;
 class QLineEdit;
@@ -77,6 +78,8 @@ protected:
     // it open.
     virtual void OnOK();
     void showEvent(QShowEvent* pEvent) override;
+    // The controls' tab order, first to last.
+    static void SetTabOrder(std::initializer_list<QWidget*> controls);
     // Connects a button box's OK and Cancel to OnOK and reject.
     void ConnectButtons(class QDialogButtonBox* pButtons);
 
