@@ -25,7 +25,10 @@
 #endif
 #endif
 
-#if defined(OSTREVANE_FUZZ_ASAN)
+// The allocation watch needs the sanitizer's hooks, whose header comes with
+// clang (and not with every gcc).
+#if defined(OSTREVANE_FUZZ_ASAN) && __has_include(<sanitizer/allocator_interface.h>)
+#define OSTREVANE_FUZZ_ALLOC_HOOKS 1
 #include <sanitizer/allocator_interface.h>
 #endif
 
@@ -154,7 +157,7 @@ public:
     CAllocationWatch& operator=(const CAllocationWatch&) = delete;
 
     static constexpr bool Available() {
-#if defined(OSTREVANE_FUZZ_ASAN)
+#if defined(OSTREVANE_FUZZ_ALLOC_HOOKS)
         return true;
 #else
         return false;
@@ -183,7 +186,7 @@ private:
     }
 
     static void Install() {
-#if defined(OSTREVANE_FUZZ_ASAN)
+#if defined(OSTREVANE_FUZZ_ALLOC_HOOKS)
         static const bool bInstalled = [] {
             __sanitizer_install_malloc_and_free_hooks(
                 [](const volatile void*, std::size_t size) {
