@@ -2,6 +2,7 @@
 
 #include "codec/TableResize.h"
 #include "codec/WordSource.h"
+#include "codec/ZeroedTable.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -10,85 +11,238 @@ namespace {
 
 constexpr std::uint64_t FIRST_TABLE_SIZE = 512;
 constexpr std::int32_t MAX_WIDTH = 32;
+// Below this many codes read ahead, the ring is topped up.
+constexpr std::uint32_t REFILL_AT = 64;
+// How many codes ahead a code's start entry, and then the output it copies
+// from, are prefetched.
+constexpr std::uint32_t ENTRY_DISTANCE = 24;
+constexpr std::uint32_t OUTPUT_DISTANCE = 10;
+constexpr std::uint64_t POSITION_LIMIT = std::uint64_t{1} << 32;
+
+std::uint32_t LoadWord(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::uint64_t LowBits(std::int32_t count) {
+    return (std::uint64_t{1} << count) - 1;
+}
 
 } // namespace
 
 CUnpacker::CUnpacker(SourceFn pfnSource, NoticeFn pfnLongStringNotice)
     : m_pfnSource(pfnSource), m_pfnLongStringNotice(pfnLongStringNotice) {
-    if (!ResizeTable(m_pPrefix, FIRST_TABLE_SIZE) || !ResizeTable(m_pSuffix, FIRST_TABLE_SIZE) ||
-        !ResizeTable(m_pSpan, FIRST_TABLE_SIZE) || !ResizeTable(m_pStack, m_stackSize))
+    if (!CreateTables(FIRST_TABLE_SIZE) || !ResizeTable(m_pStack, m_stackSize))
         m_bFailed = true;
 }
 
 CUnpacker::~CUnpacker() {
-    std::free(m_pPrefix);
-    std::free(m_pSuffix);
-    std::free(m_pSpan);
+    FreeZeroed(m_pTables, m_tableSize * BYTES_PER_CODE);
     std::free(m_pStack);
+}
+
+// Makes tables of size codes holding the current ones (none at first).
+bool CUnpacker::CreateTables(std::uint64_t size) {
+    if (size > SIZE_MAX / BYTES_PER_CODE)
+        return false;
+    auto* tables = static_cast<std::uint8_t*>(AllocateZeroed(size * BYTES_PER_CODE));
+    if (tables == nullptr)
+        return false;
+    auto* start = reinterpret_cast<std::uint32_t*>(tables);
+    auto* prefix = start + size;
+    auto* suffix = reinterpret_cast<std::uint8_t*>(prefix + size);
+    if (m_pTables != nullptr) {
+        std::memcpy(start, m_pStart, m_tableSize * sizeof(*m_pStart));
+        std::memcpy(prefix, m_pPrefix, m_tableSize * sizeof(*m_pPrefix));
+        std::memcpy(suffix, m_pSuffix, m_tableSize * sizeof(*m_pSuffix));
+        FreeZeroed(m_pTables, m_tableSize * BYTES_PER_CODE);
+    }
+    m_pTables = tables;
+    m_pStart = start;
+    m_pPrefix = prefix;
+    m_pSuffix = suffix;
+    return true;
 }
 
 bool CUnpacker::Read(std::uint8_t* out, std::int32_t count) {
     if (m_bFailed || count < 0)
         return false;
     const std::uint8_t* const end = out + count;
+    const bool ahead = m_pfnSource == NextWord;
     m_pOutBase = out;
     m_outBasePos = m_produced - m_depth;
-    while (out != end) {
-        if (m_depth != 0) {
+    bool ok = true;
+    while (ok && out != end) {
+        if (m_depth != 0)
             out = Deliver(out, end);
-        } else if (!Decode(out, end)) {
-            m_bFailed = true;
+        else if (ahead)
+            ok = DecodeAhead(out, end);
+        else
+            ok = Decode(GetCode(), out, end);
+    }
+    if (ahead && m_bAheadStarted && ok)
+        SyncSource();
+    m_bFailed = !ok;
+    return ok;
+}
+
+// Decodes the codes read ahead until out is full or a string has to go
+// through the stack. When no more codes can be read ahead, decodes one code
+// from the source itself, which then reports what is wrong.
+bool CUnpacker::DecodeAhead(std::uint8_t*& out, const std::uint8_t* end) {
+    if (!m_bAheadStarted) {
+        m_bAheadStarted = true;
+        m_pAheadBase = m_ahead.word = m_prefixes.word = g_pSourceWord;
+    }
+    if (m_aheadEnd - m_aheadPos < REFILL_AT)
+        FillAhead();
+    if (m_aheadPos == m_aheadEnd) {
+        SyncSource();
+        return Decode(GetCode(), out, end);
+    }
+    while (m_aheadPos != m_aheadEnd && out != end && m_depth == 0) {
+        if (m_aheadEnd - m_aheadPos < REFILL_AT)
+            FillAhead();
+        PrefetchAhead();
+        const std::uint32_t i = m_aheadPos++ % AHEAD;
+        m_consumedBits += m_aheadCodeWidth[i];
+        if (!Decode(m_aheadCode[i], out, end))
             return false;
-        }
     }
     return true;
 }
 
-// Reads one code and produces its string: straight into out when it fits and
-// its earlier copy lies in this call's output, otherwise onto the stack by
+// Reads the next code at reader from the word source's bytes without moving
+// the source, following the width changes the packer makes.
+CUnpacker::ECode CUnpacker::NextCode(SReader& reader, std::uint32_t& code) {
+    const std::int32_t width = reader.width;
+    std::int32_t split = width; // bits taken from the current word
+    if (reader.left < width) {
+        if (g_pSourceEnd - reader.word < 4)
+            return ECode::End;
+        reader.bits |= std::uint64_t{LoadWord(reader.word)} << reader.left;
+        reader.word += 4;
+        split = reader.left;
+        reader.left += 32;
+    }
+    // A split code has its high bits in the old word, its low bits in the new.
+    const std::uint64_t raw = reader.bits & LowBits(width);
+    code = static_cast<std::uint32_t>(
+        split == width ? raw : (raw & LowBits(split)) << (width - split) | raw >> split);
+    reader.bits >>= width;
+    reader.left -= width;
+    if (reader.next == reader.tableSize - 4) {
+        if (code != reader.tableSize - 1 || width == MAX_WIDTH)
+            return ECode::Bad;
+        reader.tableSize *= 2;
+        ++reader.width;
+        return ECode::WidthChange;
+    }
+    if (code > reader.next)
+        return ECode::Bad;
+    ++reader.next;
+    return ECode::Entry;
+}
+
+// Fills the ring. Stops at the end of the data, or after a code that
+// Decode() will refuse.
+void CUnpacker::FillAhead() {
+    while (!m_bAheadStopped && m_aheadEnd - m_aheadPos < AHEAD) {
+        const std::int32_t width = m_ahead.width;
+        std::uint32_t code = 0;
+        const ECode kind = NextCode(m_ahead, code);
+        if (kind == ECode::End)
+            break;
+        const std::uint32_t i = m_aheadEnd++ % AHEAD;
+        m_aheadCode[i] = code;
+        m_aheadCodeWidth[i] = static_cast<std::uint8_t>(width);
+        m_bAheadStopped = kind == ECode::Bad;
+    }
+}
+
+// Enters the prefixes of the codes defined since the last call, reading their
+// codes a second time: while reading ahead they are left out, as only a
+// string walked through the stack needs them.
+void CUnpacker::CompletePrefixes() {
+    while (m_prefixes.next < m_nextCode) {
+        std::uint32_t code = 0;
+        const ECode kind = NextCode(m_prefixes, code);
+        if (kind == ECode::Entry) {
+            m_pPrefix[m_prefixes.next - 1] = m_prefixCode;
+            m_prefixCode = code;
+        } else if (kind != ECode::WidthChange) {
+            break; // not reached: these codes were decoded already
+        }
+    }
+}
+
+// Starts loading the start entry of a code a little ahead, and the output
+// bytes of a code nearer, whose entry should have arrived by now.
+void CUnpacker::PrefetchAhead() const {
+    if (m_aheadEnd - m_aheadPos > ENTRY_DISTANCE) {
+        const std::uint32_t code = m_aheadCode[(m_aheadPos + ENTRY_DISTANCE) % AHEAD];
+        if (code < m_tableSize)
+            __builtin_prefetch(&m_pStart[code]);
+    }
+    if (m_aheadEnd - m_aheadPos > OUTPUT_DISTANCE) {
+        const std::uint32_t code = m_aheadCode[(m_aheadPos + OUTPUT_DISTANCE) % AHEAD];
+        if (code >= 256 && code < m_nextCode) {
+            const std::uint64_t offset = m_pStart[code] - m_outBasePos;
+            __builtin_prefetch(reinterpret_cast<const void*>(
+                reinterpret_cast<std::uintptr_t>(m_pOutBase) + offset));
+        }
+    }
+}
+
+// Puts the source and the bit buffer where decoding the codes taken from the
+// ring so far leaves them.
+void CUnpacker::SyncSource() {
+    const std::uint64_t words = (m_consumedBits + 31) / 32;
+    g_pSourceWord = m_pAheadBase + 4 * words;
+    m_bitsLeft = static_cast<std::int32_t>(words * 32 - m_consumedBits);
+    m_bitBuffer = m_bitsLeft == 0 ? 0 : LoadWord(g_pSourceWord - 4) >> (32 - m_bitsLeft);
+}
+
+// Produces the string of code: straight into out when it fits and its
+// earlier copy lies in this call's output, otherwise onto the stack by
 // walking the prefix chain. Returns false on damage or when memory runs out.
-bool CUnpacker::Decode(std::uint8_t*& out, const std::uint8_t* end) {
-    m_code = GetCode();
+bool CUnpacker::Decode(std::uint32_t code, std::uint8_t*& out, const std::uint8_t* end) {
     if (g_bSourceExhausted)
         return false;
     // Here the packer always changes the width, so anything else is damage;
     // this also keeps m_nextCode inside the tables.
     if (m_nextCode == m_tableSize - 4)
-        return m_code == m_tableSize - 1 && Grow();
-    std::uint64_t length = 0;
-    if (!Classify(length))
-        return false;
+        return code == m_tableSize - 1 && Grow();
     const std::uint64_t start = m_produced;
-    const bool repeat = m_code >= 256 && m_code == m_nextCode;
-    const std::uint64_t from = m_code < 256 ? start : repeat ? m_oldStart : m_pSpan[m_code].start;
-    if (length <= static_cast<std::uint64_t>(end - out) && from >= m_outBasePos) {
-        CopyString(out, end, length);
+    std::uint64_t from = start;
+    std::uint64_t length = 1;
+    if (code >= 256 && code < m_nextCode) {
+        from = m_pStart[code];
+        length = std::uint64_t{static_cast<std::uint32_t>(m_pStart[code + 1] - from)} + 1;
+    } else if (code >= 256 && code == m_nextCode) {
+        // The previous string plus its own first byte (needs a previous code:
+        // at the first code m_nextCode is 255).
+        from = m_oldStart;
+        length = start - m_oldStart + 1;
+    } else if (code >= 256) {
+        return false;
+    }
+    m_code = code;
+    // Past 2^32 bytes the start entries no longer tell where a string lies.
+    const bool inOutput =
+        from >= m_outBasePos && (start < POSITION_LIMIT || from == start || code == m_nextCode);
+    if (length <= static_cast<std::uint64_t>(end - out) && inOutput) {
+        CopyString(out, end, from, length);
         out += length;
     } else if (!PushString(length)) {
         return false;
     }
     if (length >= LONG_STRING && m_pfnLongStringNotice != nullptr)
         m_pfnLongStringNotice();
-    AddEntry(m_oldStart, m_oldLength + 1);
-    m_oldCode = m_code;
+    AddEntry(start);
+    m_oldCode = code;
     m_oldStart = start;
-    m_oldLength = length;
     m_produced += length;
-    return true;
-}
-
-// Sets length to the string length of m_code. Returns false for a code that
-// is neither a literal, a known code, nor the code being defined (which needs
-// a previous code: at the first code m_nextCode is 255).
-bool CUnpacker::Classify(std::uint64_t& length) const {
-    if (m_code < 256)
-        length = 1;
-    else if (m_code < m_nextCode)
-        length = m_pSpan[m_code].length;
-    else if (m_code == m_nextCode)
-        length = m_oldLength + 1;
-    else
-        return false;
     return true;
 }
 
@@ -97,26 +251,25 @@ bool CUnpacker::Classify(std::uint64_t& length) const {
 // Short strings are moved 16 bytes at a time where out has room: the bytes
 // past the string are overwritten by the strings after it. An earlier string
 // ends at or before out, and each block is loaded whole before it is stored.
-void CUnpacker::CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t length) {
+void CUnpacker::CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t from,
+                           std::uint64_t length) {
     if (m_code < 256) {
         *out = static_cast<std::uint8_t>(m_code);
         m_firstByte = static_cast<std::int32_t>(m_code);
         return;
     }
-    if (m_code == m_nextCode) {
-        std::memcpy(out, m_pOutBase + (m_oldStart - m_outBasePos), length - 1);
-        out[length - 1] = static_cast<std::uint8_t>(m_firstByte);
+    const std::uint8_t* source = m_pOutBase + (from - m_outBasePos);
+    const std::uint64_t copied = m_code == m_nextCode ? length - 1 : length;
+    if (length <= 16 && end - out >= 16) {
+        std::uint8_t block[16];
+        std::memcpy(block, source, 16);
+        std::memcpy(out, block, 16);
     } else {
-        const std::uint8_t* from = m_pOutBase + (m_pSpan[m_code].start - m_outBasePos);
-        if (length <= 16 && end - out >= 16) {
-            std::uint8_t block[16];
-            std::memcpy(block, from, 16);
-            std::memcpy(out, block, 16);
-        } else {
-            std::memcpy(out, from, length);
-        }
+        std::memcpy(out, source, copied);
     }
     m_firstByte = out[0];
+    if (copied != length)
+        out[length - 1] = static_cast<std::uint8_t>(m_firstByte);
 }
 
 // Pushes the string of m_code onto the stack, last byte first, growing the
@@ -128,6 +281,8 @@ bool CUnpacker::PushString(std::uint64_t length) {
             return false;
         m_stackSize = static_cast<std::size_t>(size);
     }
+    if (m_bAheadStarted)
+        CompletePrefixes();
     m_cursor = m_code;
     if (m_code >= 256 && m_code == m_nextCode) {
         m_pStack[m_depth++] = static_cast<std::uint8_t>(m_firstByte);
@@ -150,14 +305,14 @@ std::uint8_t* CUnpacker::Deliver(std::uint8_t* out, const std::uint8_t* end) {
 }
 
 // Defines code m_nextCode as the previous string plus the first byte of the
-// current one; that string was decoded at the previous string's position. The
-// first code defines 255, which is never looked up.
-void CUnpacker::AddEntry(std::uint64_t start, std::uint64_t length) {
-    m_pPrefix[m_nextCode] = m_oldCode;
+// current one, which starts at start; the first code defines 255, which is
+// never looked up.
+void CUnpacker::AddEntry(std::uint64_t start) {
+    if (!m_bAheadStarted)
+        m_pPrefix[m_nextCode] = m_oldCode;
     m_pSuffix[m_nextCode] = static_cast<std::uint8_t>(m_firstByte);
-    const std::uint32_t at = start >> 32 == 0 ? static_cast<std::uint32_t>(start) : 0;
-    m_pSpan[m_nextCode] = SSpan{at, static_cast<std::uint32_t>(length)};
     ++m_nextCode;
+    m_pStart[m_nextCode] = static_cast<std::uint32_t>(start);
 }
 
 // Takes the code's high bits from the current word and, when they are not
@@ -165,7 +320,7 @@ void CUnpacker::AddEntry(std::uint64_t start, std::uint64_t length) {
 // then. Shifts are done in 64 bits because widths reach 32.
 std::uint32_t CUnpacker::GetCode() {
     const std::int32_t k = m_bitsLeft < m_codeWidth ? m_bitsLeft : m_codeWidth;
-    const std::uint64_t part = m_bitBuffer & ((std::uint64_t{1} << k) - 1);
+    const std::uint64_t part = m_bitBuffer & LowBits(k);
     m_bitBuffer = static_cast<std::uint32_t>(std::uint64_t{m_bitBuffer} >> k);
     m_bitsLeft -= k;
     const std::int32_t rest = m_codeWidth - k;
@@ -174,7 +329,7 @@ std::uint32_t CUnpacker::GetCode() {
     const std::uint64_t word = m_pfnSource();
     m_bitBuffer = static_cast<std::uint32_t>(word >> rest);
     m_bitsLeft = 32 - rest;
-    return static_cast<std::uint32_t>((part << rest) | (word & ((std::uint64_t{1} << rest) - 1)));
+    return static_cast<std::uint32_t>((part << rest) | (word & LowBits(rest)));
 }
 
 // Returns false past 32 bits or when the tables cannot grow.
@@ -182,8 +337,7 @@ bool CUnpacker::Grow() {
     if (m_codeWidth == MAX_WIDTH)
         return false;
     const std::uint64_t size = m_tableSize * 2;
-    if (!ResizeTable(m_pPrefix, size) || !ResizeTable(m_pSuffix, size) ||
-        !ResizeTable(m_pSpan, size))
+    if (!CreateTables(size))
         return false;
     m_tableSize = size;
     ++m_codeWidth;
@@ -203,8 +357,7 @@ bool CUnpacker::AtCleanEnd() const {
 }
 
 std::uint64_t CUnpacker::TableBytes() const {
-    const std::uint64_t perCode = sizeof(*m_pPrefix) + sizeof(*m_pSuffix) + sizeof(SSpan);
-    return m_tableSize * perCode + m_stackSize;
+    return m_tableSize * BYTES_PER_CODE + m_stackSize;
 }
 
 std::uint64_t MaxUnpackedSize(std::uint64_t packedBytes) {

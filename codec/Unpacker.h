@@ -45,27 +45,51 @@ public:
     std::uint64_t TableBytes() const;
 
 private:
-    // Where a code's string was first decoded in the output, and its length.
-    // Entries are far below 2^32 bytes; a string that starts past 2^32 gets
-    // start 0, which the copy path then never takes, as it lies before any
-    // later call's output.
-    struct SSpan {
-        std::uint32_t start;
-        std::uint32_t length;
-    };
+    // Codes read ahead of the one being decoded when the source is NextWord:
+    // their table entries and the output they copy from are fetched early.
+    static constexpr std::uint32_t AHEAD = 256;
 
-    bool Decode(std::uint8_t*& out, const std::uint8_t* end);
-    bool Classify(std::uint64_t& length) const;
-    void CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t length);
+    // Reads codes straight from the word source's bytes: for the ring, and a
+    // second time for the prefixes.
+    struct SReader {
+        const std::uint8_t* word = nullptr; // the next word to take bits from
+        std::uint64_t bits = 0;             // bits taken but not yet used
+        std::int32_t left = 0;              // how many
+        std::int32_t width = 9;
+        std::uint64_t tableSize = 512;
+        std::uint32_t next = 255; // the code the next entry defines
+    };
+    enum class ECode { Entry, WidthChange, Bad, End };
+
+    static ECode NextCode(SReader& reader, std::uint32_t& code);
+    void CompletePrefixes();
+    bool Decode(std::uint32_t code, std::uint8_t*& out, const std::uint8_t* end);
+    bool DecodeAhead(std::uint8_t*& out, const std::uint8_t* end);
+    void FillAhead();
+    void PrefetchAhead() const;
+    void SyncSource();
+    void CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t from,
+                    std::uint64_t length);
     bool PushString(std::uint64_t length);
-    void AddEntry(std::uint64_t start, std::uint64_t length);
+    void AddEntry(std::uint64_t start);
     std::uint8_t* Deliver(std::uint8_t* out, const std::uint8_t* end);
     std::uint32_t GetCode();
     bool Grow();
+    bool CreateTables(std::uint64_t size);
 
     SourceFn m_pfnSource;
+    // The start, prefix and suffix tables share one allocation of
+    // m_tableSize * BYTES_PER_CODE bytes, so growing them succeeds or fails
+    // as one.
+    static constexpr std::uint64_t BYTES_PER_CODE = 9;
+    std::uint8_t* m_pTables = nullptr;
     std::uint32_t* m_pPrefix = nullptr;
     std::uint8_t* m_pSuffix = nullptr;
+    // Where each code's string was first decoded in the output, modulo 2^32.
+    // The entry after a code starts where its last byte was decoded, so a
+    // code's length is the gap to the next entry plus one; the entry after
+    // the newest code holds the current string's position.
+    std::uint32_t* m_pStart = nullptr;
     std::int32_t m_bitsLeft = 0;
     std::uint32_t m_bitBuffer = 0;
     std::uint32_t m_nextCode = 255;
@@ -81,17 +105,33 @@ private:
     std::uint32_t m_cursor = 0;
 
     NoticeFn m_pfnLongStringNotice;
-    // Lets a code whose string lies in the current call's output be copied
-    // from there instead of walking its prefix chain.
-    SSpan* m_pSpan = nullptr;
-    std::uint64_t m_oldStart = 0;  // output position of the previous string
-    std::uint64_t m_oldLength = 0; // and its length
-    std::uint64_t m_produced = 0;  // bytes decoded so far, delivered or not
+    std::uint64_t m_oldStart = 0; // output position of the previous string
+    std::uint64_t m_produced = 0; // bytes decoded so far, delivered or not
     // Where the current Read() call's out began, and its output position, so
     // that strings decoded earlier in the same call can be copied from there.
     const std::uint8_t* m_pOutBase = nullptr;
     std::uint64_t m_outBasePos = 0;
     bool m_bFailed = false;
+
+    // Read-ahead state. Bits are counted from m_pAheadBase; m_consumedBits
+    // covers the codes decoded so far, and the source and bit buffer are set
+    // back to match it when a Read() succeeds, so that callers see the words
+    // read as one code at a time would leave them. The ring holds each code
+    // and its width; the ahead counters follow the width changes ahead of
+    // the decoder.
+    bool m_bAheadStarted = false;
+    bool m_bAheadStopped = false; // a code that fails decoding was read ahead
+    const std::uint8_t* m_pAheadBase = nullptr;
+    SReader m_ahead;
+    std::uint64_t m_consumedBits = 0;
+    // Prefixes are entered up to m_prefixes.next; m_prefixCode is the last
+    // code read there.
+    SReader m_prefixes;
+    std::uint32_t m_prefixCode = 0;
+    std::uint32_t m_aheadPos = 0; // ring counters, taken modulo AHEAD
+    std::uint32_t m_aheadEnd = 0;
+    std::uint32_t m_aheadCode[AHEAD] = {};
+    std::uint8_t m_aheadCodeWidth[AHEAD] = {};
 };
 
 // Upper bound of the bytes any stream of packedBytes bytes can decode to: it

@@ -2,19 +2,19 @@
 #include "codec/Unpacker.h"
 #include "codec/WordSink.h"
 #include "codec/WordSource.h"
+#include "tests/CodeStream.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // Packs data through the real word sink, in blocks of blockSize bytes (0: one
 // block), and returns the stream as stored: each word least significant byte
@@ -68,6 +68,32 @@ SUnpacked Unpack(const Bytes& stream, std::size_t count, std::size_t chunk = 0) 
     return result;
 }
 
+// The same words as NextWord(), through another function: the unpacker then
+// takes its words one at a time instead of reading the source ahead.
+std::uint32_t WordByWord() {
+    return NextWord();
+}
+
+// Like Unpack(), also noting the source position (in words) after each read.
+SUnpacked UnpackFrom(CUnpacker::SourceFn pfnSource, const Bytes& stream, std::size_t count,
+                     std::size_t chunk, std::vector<std::size_t>& positions) {
+    SUnpacked result;
+    result.data.resize(count);
+    g_notices = 0;
+    SetWordSource(stream.data(), stream.size());
+    CUnpacker unpacker(pfnSource, CountNotice);
+    result.ok = true;
+    for (std::size_t at = 0; at < count && result.ok; at += chunk) {
+        const std::size_t n = std::min(chunk, count - at);
+        result.ok = unpacker.Read(result.data.data() + at, static_cast<std::int32_t>(n));
+        if (result.ok)
+            positions.push_back(static_cast<std::size_t>(g_pSourceWord - stream.data()) / 4);
+    }
+    result.clean = unpacker.AtCleanEnd();
+    result.notices = g_notices;
+    return result;
+}
+
 Bytes RandomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     Bytes data(n);
@@ -99,62 +125,6 @@ Bytes DistinctPairs(std::size_t n) {
     while (data.size() < n && nextFree[data.back()] >= 0)
         data.push_back(static_cast<std::uint8_t>(nextFree[data.back()]--));
     return data;
-}
-
-// Reads the codes of a stream bit by bit, as the format lays them out, with
-// the width growing after each all-ones code.
-std::vector<std::uint32_t> ReadCodes(const Bytes& stream) {
-    auto bit = [&](std::size_t i) { return (stream[i / 8] >> (i % 8)) & 1u; };
-    std::vector<std::uint32_t> codes;
-    std::size_t pos = 0;
-    int width = 9;
-    while (pos + width <= stream.size() * 8) {
-        const std::size_t free = 32 - pos % 32;
-        std::uint32_t code = 0;
-        if (free >= static_cast<std::size_t>(width)) {
-            for (int i = width - 1; i >= 0; --i)
-                code = code << 1 | bit(pos + i);
-        } else {
-            // High part: the top bits of this word; low part: the next word's bottom.
-            for (std::size_t i = 0; i < free; ++i)
-                code = code << 1 | bit(pos + free - 1 - i);
-            for (std::size_t i = 0; i < width - free; ++i)
-                code = code << 1 | bit(pos + free + (width - free - 1 - i));
-        }
-        pos += width;
-        codes.push_back(code);
-        if (code == (std::uint32_t{1} << width) - 1)
-            ++width;
-    }
-    return codes;
-}
-
-// Lays codes out as the packer does, width growing after each all-ones code,
-// for building streams the packer would never write.
-Bytes WriteCodes(const std::vector<std::uint32_t>& codes) {
-    std::vector<bool> bits;
-    int width = 9;
-    for (const std::uint32_t code : codes) {
-        const std::size_t free = 32 - bits.size() % 32;
-        if (free >= static_cast<std::size_t>(width)) {
-            for (int i = 0; i < width; ++i)
-                bits.push_back((code >> i) & 1u);
-        } else {
-            const std::size_t low = width - free;
-            std::vector<bool> word(bits.end() - (32 - free), bits.end());
-            for (std::size_t i = 0; i < free; ++i)
-                bits.push_back((code >> (low + i)) & 1u);
-            for (std::size_t i = 0; i < low; ++i)
-                bits.push_back((code >> i) & 1u);
-        }
-        if (code == (std::uint32_t{1} << width) - 1)
-            ++width;
-    }
-    bits.resize((bits.size() / 32 + 1) * 32, false);
-    Bytes stream(bits.size() / 8);
-    for (std::size_t i = 0; i < bits.size(); ++i)
-        stream[i / 8] |= static_cast<std::uint8_t>(bits[i] << (i % 8));
-    return stream;
 }
 
 // The codes of data from a plain map-based coder, width-change codes
@@ -451,10 +421,12 @@ TEST(Unpacker, ReadsInPiecesAsInOneCall) {
 // Short strings are copied in 16-byte blocks; none may reach past the bytes
 // asked for, in one read or in many.
 TEST(Unpacker, NeverWritesPastTheBytesAskedFor) {
-    const Bytes input = TextBytes(3000, 21);
+    // Ends in a run, whose codes are each the code being defined.
+    Bytes input = TextBytes(3000, 21);
+    input.insert(input.end(), 300, 0x7A);
     const Bytes stream = Pack(input);
     constexpr std::size_t GUARD = 32;
-    for (const std::size_t count : {1u, 2u, 15u, 16u, 17u, 100u, 2999u, 3000u}) {
+    for (const std::size_t count : {1u, 2u, 15u, 16u, 17u, 100u, 2999u, 3000u, 3290u, 3300u}) {
         SCOPED_TRACE(count);
         SetWordSource(stream.data(), stream.size());
         CUnpacker unpacker(NextWord);
@@ -544,15 +516,17 @@ TEST(Unpacker, RejectsDamagedStreams) {
         {"width change twice", WriteCodes(with({511, 1023, 65})), 254},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        SetWordSource(row.stream.data(), row.stream.size());
-        CUnpacker unpacker(NextWord);
-        Bytes out(row.count + 8, 0xEE);
-        EXPECT_FALSE(unpacker.Read(out.data(), static_cast<std::int32_t>(row.count)));
-        EXPECT_FALSE(unpacker.Read(out.data(), 0));
-        EXPECT_FALSE(unpacker.AtCleanEnd());
-        EXPECT_LE(g_pSourceWord, g_pSourceEnd);
-        EXPECT_EQ(Bytes(out.end() - 8, out.end()), Bytes(8, 0xEE));
+        for (const CUnpacker::SourceFn source : {NextWord, WordByWord}) {
+            SCOPED_TRACE(std::string(row.name) + (source == NextWord ? ", ahead" : ", by word"));
+            SetWordSource(row.stream.data(), row.stream.size());
+            CUnpacker unpacker(source);
+            Bytes out(row.count + 8, 0xEE);
+            EXPECT_FALSE(unpacker.Read(out.data(), static_cast<std::int32_t>(row.count)));
+            EXPECT_FALSE(unpacker.Read(out.data(), 0));
+            EXPECT_FALSE(unpacker.AtCleanEnd());
+            EXPECT_LE(g_pSourceWord, g_pSourceEnd);
+            EXPECT_EQ(Bytes(out.end() - 8, out.end()), Bytes(8, 0xEE));
+        }
     }
     // The same builder, with the width change where it belongs, is accepted.
     const SUnpacked good = Unpack(WriteCodes(with({511, 65})), 254);
@@ -602,4 +576,58 @@ TEST(Unpacker, MaxUnpackedSizeCountsNineBitCodes) {
         SCOPED_TRACE(row.packed);
         EXPECT_EQ(MaxUnpackedSize(row.packed), row.bound);
     }
+}
+
+// Codes read ahead of the output must leave the source, the end check and the
+// notices as reading word by word does, after every read.
+TEST(Unpacker, ReadingAheadMatchesReadingWordByWord) {
+    Bytes input = TextBytes(120000, 45);
+    const Bytes noise = RandomBytes(80000, 46);
+    input.insert(input.end(), noise.begin(), noise.end());
+    input.insert(input.end(), Triangle(1200), 0x5A);
+    const Bytes stream = Pack(input);
+    Bytes trailing = stream;
+    trailing.insert(trailing.end(), 8, 0xFF);
+    const struct {
+        const char* name;
+        const Bytes& stream;
+        std::size_t count;
+    } rows[] = {
+        {"whole stream", stream, input.size()},
+        {"stops short", stream, input.size() - 1000},
+        {"damaged words after the end", trailing, input.size()},
+        {"asks past the end", stream, input.size() + 10},
+    };
+    for (const auto& row : rows) {
+        for (const std::size_t chunk :
+             {row.count, std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+            SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk));
+            std::vector<std::size_t> aheadAt, singleAt;
+            const SUnpacked ahead = UnpackFrom(NextWord, row.stream, row.count, chunk, aheadAt);
+            const SUnpacked single = UnpackFrom(WordByWord, row.stream, row.count, chunk, singleAt);
+            EXPECT_EQ(ahead.ok, single.ok);
+            EXPECT_EQ(ahead.clean, single.clean);
+            EXPECT_EQ(ahead.notices, single.notices);
+            EXPECT_EQ(aheadAt, singleAt);
+            EXPECT_TRUE(ahead.data == single.data);
+        }
+    }
+}
+
+// After one large read the prefixes of its codes are entered only when a
+// later read has to walk a string, which then needs all of them.
+TEST(Unpacker, WalksStringsAfterALargeRead) {
+    Bytes input = RandomBytes(60000, 47);
+    const Bytes text = TextBytes(60000, 48);
+    input.insert(input.end(), text.begin(), text.end());
+    const Bytes stream = Pack(input);
+    SetWordSource(stream.data(), stream.size());
+    CUnpacker unpacker(NextWord);
+    Bytes out(input.size());
+    const std::size_t first = 100000;
+    ASSERT_TRUE(unpacker.Read(out.data(), static_cast<std::int32_t>(first)));
+    for (std::size_t at = first; at < out.size(); ++at)
+        ASSERT_TRUE(unpacker.Read(out.data() + at, 1));
+    EXPECT_TRUE(out == input);
+    EXPECT_TRUE(unpacker.AtCleanEnd());
 }
