@@ -3,6 +3,7 @@
 #include "codec/TableResize.h"
 #include "codec/ZeroedTable.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,6 +16,12 @@ constexpr std::int32_t FIRST_SLOT_BITS = 12;
 // The hash's index comes from the 32-bit tag, so it stops growing there and
 // only fills further (it always keeps empty slots: there are fewer codes).
 constexpr std::int32_t MAX_SLOT_BITS = 32;
+// From this size on the hash grows to what the input so far predicts; before,
+// the rate strings come at is too young to tell.
+constexpr std::int32_t PROJECTED_SLOT_BITS = 18;
+// The most the hash grows by at once, in bits: an input that changes its kind
+// cannot make it more than this much larger than the strings seen so far need.
+constexpr std::int32_t MAX_GROWTH_BITS = 5;
 // Input positions whose three-byte string is prefetched ahead of the search.
 constexpr std::ptrdiff_t LOOKAHEAD = 24;
 
@@ -100,12 +107,14 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
     } else if (m_pending == NO_CODE) {
         return; // after Finish()
     }
+    m_bytesGiven += static_cast<std::uint64_t>(length);
     m_pPrefetched = data;
     while (data != end) {
         data = Extend(data, end);
         if (data == end)
             break;
-        if (!EndString(*data++)) {
+        const std::uint8_t byte = *data++;
+        if (!EndString(byte, static_cast<std::uint64_t>(end - data))) {
             m_bFailed = true;
             return;
         }
@@ -155,7 +164,7 @@ const std::uint8_t* CPacker::Extend(const std::uint8_t* data, const std::uint8_t
 
 // Emits the pending code, enters pending + byte as the next code and starts a
 // new string at byte. Returns false when the tables cannot grow.
-bool CPacker::EndString(std::uint8_t byte) {
+bool CPacker::EndString(std::uint8_t byte, std::uint64_t bytesLeft) {
     PutCode(m_pending, m_codeWidth);
     const std::uint32_t code = m_nextCode++;
     m_pParent[code] = m_pending;
@@ -169,12 +178,14 @@ bool CPacker::EndString(std::uint8_t byte) {
     m_hash = Mix(HASH_SEED, byte);
     if (m_nextCode == m_tableSize - 3 && !ChangeWidth())
         return false;
-    return m_slotsUsed < m_growAt || GrowHash();
+    return m_slotsUsed < m_growAt || GrowHash(bytesLeft);
 }
 
 // Starts fetching the hash slots of the three-byte strings at the next
 // LOOKAHEAD positions of data: wherever the next strings begin, their first
-// search that reaches the hash is then already on its way.
+// search that reaches the hash is then already on its way. A search that finds
+// nothing often runs on past the end of its slot's cache line, so from the
+// middle of a line on the next line is fetched too.
 void CPacker::Prefetch(const std::uint8_t* data, const std::uint8_t* end) {
     const std::ptrdiff_t left = end - data - 2;
     if (left <= 0)
@@ -182,8 +193,11 @@ void CPacker::Prefetch(const std::uint8_t* data, const std::uint8_t* end) {
     const std::uint8_t* const stop = data + (left < LOOKAHEAD ? left : LOOKAHEAD);
     const std::uint8_t* p = m_pPrefetched > data ? m_pPrefetched : data;
     const std::int32_t shift = 64 - m_slotBits;
-    for (; p < stop; ++p)
-        __builtin_prefetch(&m_pSlots[Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift]);
+    for (; p < stop; ++p) {
+        const SSlot* slot = &m_pSlots[Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift];
+        __builtin_prefetch(slot);
+        __builtin_prefetch(slot + 4);
+    }
     if (p > m_pPrefetched)
         m_pPrefetched = p;
 }
@@ -204,22 +218,50 @@ bool CPacker::ChangeWidth() {
     return true;
 }
 
-// Doubles the hash. The slots are in order of their index, the tag's top
+// Enough bits for the strings expected by the end of the bytes already given,
+// if they keep coming at the rate since the last enlargement, and at least one
+// bit more: each enlargement moves every string and takes fresh memory, so a
+// long input that would fill the hash many times over skips the steps between.
+std::int32_t CPacker::GrownSlotBits(std::uint64_t bytesLeft) const {
+    std::int32_t bits = m_slotBits + 1;
+    if (bits < PROJECTED_SLOT_BITS)
+        return bits;
+    const std::uint64_t span = m_bytesGiven - bytesLeft - m_grownBytes;
+    if (span == 0)
+        return bits;
+    const std::uint64_t expected = m_slotsUsed + (m_slotsUsed - m_grownSlots) * bytesLeft / span;
+    const std::int32_t most = std::min(MAX_SLOT_BITS, m_slotBits + MAX_GROWTH_BITS);
+    while (bits < most && GrowPoint(std::uint64_t{1} << bits) <= expected)
+        ++bits;
+    return bits;
+}
+
+// A zeroed hash of 2^bits slots, or null.
+CPacker::SSlot* CPacker::AllocateSlots(std::int32_t bits) {
+    const std::uint64_t count = std::uint64_t{1} << bits;
+    if (count > SIZE_MAX / sizeof(SSlot))
+        return nullptr;
+    return static_cast<SSlot*>(AllocateZeroed(static_cast<std::size_t>(count) * sizeof(SSlot)));
+}
+
+// Enlarges the hash. The slots are in order of their index, the tag's top
 // bits, so the new table fills from start to end. Returns false when memory
 // runs out.
-bool CPacker::GrowHash() {
+bool CPacker::GrowHash(std::uint64_t bytesLeft) {
     if (m_slotBits == MAX_SLOT_BITS) {
         m_growAt = ~std::uint64_t{0};
         return true;
     }
-    const std::int32_t bits = m_slotBits + 1;
-    const std::uint64_t count = std::uint64_t{1} << bits;
-    if (count > SIZE_MAX / sizeof(SSlot))
-        return false;
-    auto* slots =
-        static_cast<SSlot*>(AllocateZeroed(static_cast<std::size_t>(count) * sizeof(SSlot)));
+    std::int32_t bits = GrownSlotBits(bytesLeft);
+    SSlot* slots = AllocateSlots(bits);
+    if (slots == nullptr && bits > m_slotBits + 1) {
+        // The prediction may ask for more than there is; doubling may still fit.
+        bits = m_slotBits + 1;
+        slots = AllocateSlots(bits);
+    }
     if (slots == nullptr)
         return false;
+    const std::uint64_t count = std::uint64_t{1} << bits;
     AddTableBytes(static_cast<std::int64_t>(count * sizeof(SSlot)));
     const std::uint64_t mask = count - 1;
     for (std::uint64_t old = 0; old <= m_slotMask; ++old) {
@@ -237,6 +279,8 @@ bool CPacker::GrowHash() {
     m_slotBits = bits;
     m_slotMask = mask;
     m_growAt = GrowPoint(count);
+    m_grownSlots = m_slotsUsed;
+    m_grownBytes = m_bytesGiven - bytesLeft;
     return true;
 }
 

@@ -59,10 +59,12 @@ private:
 
     bool CreateTables();
     const std::uint8_t* Extend(const std::uint8_t* data, const std::uint8_t* end);
-    bool EndString(std::uint8_t byte);
+    bool EndString(std::uint8_t byte, std::uint64_t bytesLeft);
     void Prefetch(const std::uint8_t* data, const std::uint8_t* end);
     bool ChangeWidth();
-    bool GrowHash();
+    bool GrowHash(std::uint64_t bytesLeft);
+    std::int32_t GrownSlotBits(std::uint64_t bytesLeft) const;
+    static SSlot* AllocateSlots(std::int32_t bits);
     void AddTableBytes(std::int64_t bytes);
     void PutCode(std::uint32_t code, std::int32_t width);
 
@@ -76,7 +78,7 @@ private:
     std::uint64_t m_slotMask = 0;
     std::int32_t m_slotBits = 0;
     std::uint64_t m_slotsUsed = 0;
-    std::uint64_t m_growAt = 0;   // m_slotsUsed that makes the hash double
+    std::uint64_t m_growAt = 0;   // m_slotsUsed that makes the hash grow
     std::uint64_t m_freeSlot = 0; // where the last search that found nothing ended
 
     std::uint32_t m_pending = NO_CODE;
@@ -90,6 +92,9 @@ private:
     // Bits not yet sent, the oldest at the bottom; fewer than 32 between codes.
     std::uint64_t m_bits = 0;
     std::int32_t m_bitCount = 0;
+    std::uint64_t m_bytesGiven = 0; // to all Write() calls that packed
+    std::uint64_t m_grownSlots = 0; // m_slotsUsed when the hash last grew
+    std::uint64_t m_grownBytes = 0; // and the bytes packed then
     std::uint64_t m_tableBytes = 0;
     std::uint64_t m_peakBytes = 0;
     SinkFn m_pfnSink;

@@ -359,6 +359,34 @@ TEST(Packer, MatchesAPlainCoder) {
     }
 }
 
+// Past a few hundred thousand strings the hash grows to what the rest of a
+// long Write() is expected to need, many times its size at once; a block that
+// changes kind then, or short blocks that predict little, must not change the
+// codes.
+TEST(Packer, MatchesAPlainCoderWhereTheHashGrowsManyFold) {
+    Bytes input = RandomBytes(700000, 41);
+    const Bytes text = TextBytes(300000, 42);
+    input.insert(input.end(), text.begin(), text.end());
+    const Bytes expected = WriteCodes(PlainCodes(input));
+    for (const std::size_t block : {std::size_t{0}, std::size_t{65536}}) {
+        SCOPED_TRACE(block);
+        EXPECT_EQ(Pack(input, block), expected);
+    }
+}
+
+// Random bytes predict a hash for a random input as long as the whole Write();
+// when the rest is one long run the hash must not have grown for it.
+TEST(Packer, KeepsTheHashNearWhatTheStringsNeed) {
+    Bytes input = RandomBytes(1 << 20, 43);
+    input.resize(32 << 20, 0x11);
+    CPacker packer(AppendWord);
+    packer.Write(input.data(), static_cast<std::int32_t>(input.size()));
+    packer.Finish();
+    EXPECT_FALSE(packer.Failed());
+    EXPECT_LT(packer.PeakTableBytes(), std::uint64_t{48} << 20);
+    ReleaseWords();
+}
+
 TEST(Packer, IgnoresWritesAfterFinish) {
     const Bytes data = TextBytes(5000, 37);
     CPacker packer(AppendWord);
