@@ -1,5 +1,6 @@
 #include "tests/OstrRunner.h"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,11 +20,14 @@ Result Ostr(const std::vector<std::string>& args) {
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
         dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(OSTR_BINARY)};
+        // The environment may name a copy (see as_unprivileged.sh).
+        const char* env = std::getenv("OSTR_BINARY");
+        const char* binary = env != nullptr && *env != '\0' ? env : OSTR_BINARY;
+        std::vector<char*> argv{const_cast<char*>(binary)};
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        execv(OSTR_BINARY, argv.data());
+        execv(binary, argv.data());
         _exit(127);
     }
     int wstatus = 0;

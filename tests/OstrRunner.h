@@ -13,6 +13,6 @@ struct Result {
 
 std::string ReadText(const std::string& path);
 
-// Runs ostr (OSTR_BINARY) with the arguments, standard output and error
-// captured.
+// Runs ostr (OSTR_BINARY, or the program the environment variable of that
+// name gives) with the arguments, standard output and error captured.
 Result Ostr(const std::vector<std::string>& args);
