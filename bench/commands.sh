@@ -7,10 +7,10 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build-bench}
-runs=${RUNS:-5}
+build=$(realpath -m "${1:-$root/build-bench}")
 
 . "$root/scripts/packages.sh"
+. "$root/bench/timing.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev ncompress
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTREVANE_BENCH=ON \
@@ -20,25 +20,14 @@ ostr=$build/cli/ostr
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Best wall time of $runs runs of a command (run in $work), in milliseconds.
-best_ms() {
-    local best="" start end t
-    for _ in $(seq "$runs"); do
-        start=$(date +%s%N)
-        (cd "$work" && "$@" >/dev/null 2>&1) || true
-        end=$(date +%s%N)
-        t=$(((end - start) / 1000))
-        if [[ -z $best || $t -lt $best ]]; then best=$t; fi
-    done
-    awk -v us="$best" 'BEGIN { printf "%.1f", us / 1000 }'
-}
-
 "$build/bench/bench_codec" --corpus "$work" --benchmark_filter=NONE >/dev/null 2>&1
 "$build/bench/bench_archive" --make "$work/big.dat" 100000 16 packed
 compress -c "$work/text.txt" >"$work/text.txt.Z"
 "$ostr" new "$work/one.dat"
 "$ostr" add "$work/one.dat" "$work/text.txt" --type portrait --id 1 --name text
 
+# The commands name their files relative to the work folder.
+cd "$work"
 add() { rm -f "$work/add.dat" && "$ostr" new "$work/add.dat" &&
     "$ostr" add "$work/add.dat" "$work/text.txt" --type portrait; }
 printf '%-34s %9s   %-30s %9s\n' command ms anchor ms

@@ -113,23 +113,15 @@ struct SShownMessage {
     std::string caption;
 };
 
-// Records every message shown while it lives, answering as a user who
-// presses OK, or No to a question; the previous handler comes back after.
+// Records every message shown while it lives, giving the answer that
+// changes nothing; the previous handler comes back after.
 class CMessageRecorder {
 public:
     CMessageRecorder()
         : m_previous(SetMessageBoxHandler(
               [this](void*, const std::string& text, const std::string& caption, unsigned style) {
                   m_messages.push_back({text, caption});
-                  switch (style & MB_BUTTONMASK) {
-                  case MB_YESNO:
-                      return IDNO;
-                  case MB_YESNOCANCEL:
-                  case MB_OKCANCEL:
-                      return IDCANCEL;
-                  default:
-                      return IDOK;
-                  }
+                  return DefaultAnswer(style);
               })) {}
     ~CMessageRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
     CMessageRecorder(const CMessageRecorder&) = delete;

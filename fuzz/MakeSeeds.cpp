@@ -73,12 +73,8 @@ Bytes Noise(std::size_t size, std::uint32_t state) {
 }
 
 Bytes Pack(const Bytes& content) {
-    CWordSinkLease lease;
-    CPacker packer(AppendWord);
-    packer.Write(content.data(), static_cast<std::int32_t>(content.size()));
-    packer.Finish();
     PackedData stream;
-    if (!lease.TakeStream(packer, stream)) {
+    if (!PackBuffer(content.data(), content.size(), stream)) {
         std::fprintf(stderr, "packing failed\n");
         g_bFailed = true;
     }

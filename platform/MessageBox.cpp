@@ -18,6 +18,12 @@ std::string& AppTitle() {
 int PrintToStderr(const std::string& text, const std::string& caption, unsigned style) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     // Without anyone to ask, take the answer that changes nothing.
+    return DefaultAnswer(style);
+}
+
+} // namespace
+
+int DefaultAnswer(unsigned style) {
     switch (style & MB_BUTTONMASK) {
     case MB_YESNO:
         return IDNO;
@@ -28,8 +34,6 @@ int PrintToStderr(const std::string& text, const std::string& caption, unsigned 
         return IDOK;
     }
 }
-
-} // namespace
 
 int MessageBox(void* pOwner, const std::string& text, const std::string& caption, unsigned style) {
     if (Handler())

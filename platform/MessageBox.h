@@ -32,6 +32,10 @@ using MessageBoxHandler = std::function<int(void* pOwner, const std::string& tex
 int MessageBox(void* pOwner, const std::string& text, const std::string& caption,
                unsigned style = MB_OK);
 
+// The answer that changes nothing: IDNO to a yes/no question, IDCANCEL where
+// there is a Cancel button, else IDOK.
+int DefaultAnswer(unsigned style);
+
 // Installs a handler (an empty one restores the default); returns the previous.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 

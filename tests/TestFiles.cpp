@@ -106,7 +106,7 @@ MessageRecorder::MessageRecorder() {
                 m_answers.pop_front();
                 return answer;
             }
-            return (style & MB_BUTTONMASK) == MB_YESNO ? IDNO : IDOK;
+            return DefaultAnswer(style);
         });
 }
 

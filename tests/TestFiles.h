@@ -67,8 +67,8 @@ struct RecordedMessage {
 };
 
 // Installs itself as the message box handler for its lifetime: records every
-// message and answers from a script (IDOK, or IDNO to questions, once the
-// script is used up).
+// message and answers from a script (then with the answer that changes
+// nothing, DefaultAnswer()).
 class MessageRecorder {
 public:
     MessageRecorder();

@@ -3,10 +3,9 @@
 // result, and leaves the files on disk as they were.
 
 #include "archive/OstrevaneDoc.h"
-#include "codec/Packer.h"
-#include "codec/WordSink.h"
 #include "tests/CodeStream.h"
 #include "tests/DamagedArchives.h"
+#include "transfer/EntryPacking.h"
 #include "transfer/ExportPipeline.h"
 #include "transfer/ImportPipeline.h"
 
@@ -96,15 +95,9 @@ struct PackedRow {
 };
 
 Bytes PackText(const std::string& text) {
-    std::vector<std::uint8_t> words;
-    CPacker packer(AppendWord);
-    packer.Write(reinterpret_cast<const std::uint8_t*>(text.data()),
-                 static_cast<std::int32_t>(text.size()));
-    packer.Finish();
-    const auto* p = reinterpret_cast<const std::uint8_t*>(g_pWords);
-    Bytes stream(p, p + std::size_t{4} * static_cast<std::size_t>(g_wordCount));
-    ReleaseWords();
-    return stream;
+    PackedData stream;
+    PackBuffer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), stream);
+    return {stream.begin(), stream.end()};
 }
 
 // Codes up to the first width change: the literal 65, then the codes that

@@ -1,10 +1,9 @@
 #include "transfer/EntryPacking.h"
 
-#include <algorithm>
-
 #include "codec/WordSink.h"
 #include "codec/WordSource.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -40,6 +39,17 @@ bool CWordSinkLease::TakeStream(const CPacker& packer, PackedData& out) {
     }
     ReleaseWords();
     return true;
+}
+
+bool PackBuffer(const std::uint8_t* data, std::size_t size, PackedData& out) {
+    CWordSinkLease lease;
+    CPacker packer(AppendWord);
+    // Write takes a signed 32-bit length: larger buffers go in steps.
+    constexpr std::size_t STEP = std::size_t{1} << 30;
+    for (std::size_t done = 0; done < size; done += STEP)
+        packer.Write(data + done, static_cast<std::int32_t>(std::min(STEP, size - done)));
+    packer.Finish();
+    return lease.TakeStream(packer, out);
 }
 
 namespace {

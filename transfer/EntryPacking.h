@@ -22,6 +22,10 @@ public:
     bool TakeStream(const CPacker& packer, PackedData& out);
 };
 
+// Packs size bytes at data into out in one go, through the process-wide
+// word sink. False, with out empty, when memory runs out.
+bool PackBuffer(const std::uint8_t* data, std::size_t size, PackedData& out);
+
 enum class UnpackStatus {
     Ok,
     Damaged, // the data cannot give m_size bytes, or does not end where a stream ends

@@ -2,8 +2,7 @@
 
 #include "archive/ArchiveWriter.h"
 #include "archive/OstrevaneDoc.h"
-#include "codec/Packer.h"
-#include "codec/WordSink.h"
+#include "transfer/EntryPacking.h"
 
 #include <cstdio>
 #include <cstring>
@@ -21,13 +20,9 @@ std::vector<std::uint8_t> PackedText(std::size_t payloadBytes) {
     std::vector<std::uint8_t> text(payloadBytes);
     for (std::size_t i = 0; i < payloadBytes; ++i)
         text[i] = static_cast<std::uint8_t>("an entry of an archive "[i % 23]);
-    CPacker packer(AppendWord);
-    packer.Write(text.data(), static_cast<std::int32_t>(text.size()));
-    packer.Finish();
-    const auto* words = reinterpret_cast<const std::uint8_t*>(g_pWords);
-    std::vector<std::uint8_t> packed(words, words + std::size_t{4} * g_wordCount);
-    ReleaseWords();
-    return packed;
+    PackedData packed;
+    PackBuffer(text.data(), text.size(), packed);
+    return {packed.begin(), packed.end()};
 }
 
 } // namespace

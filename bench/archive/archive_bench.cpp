@@ -11,6 +11,7 @@
 //   archive_bench --save PATH COPY          opens PATH and saves it as COPY
 
 #include "archive/OstrevaneDoc.h"
+#include "bench/RunBenchmarks.h"
 #include "bench/archive/ArchiveMaker.h"
 #include "bench/archive/ExchangeSort.h"
 
@@ -172,10 +173,5 @@ int main(int argc, char** argv) {
         return OpenOnce(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "--save") == 0)
         return SaveOnce(argv[2], argv[3]);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -10,9 +10,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build-bench}
 work=${2:-$(mktemp -d)}
-runs=${RUNS:-5}
 
 . "$root/scripts/packages.sh"
+. "$root/bench/timing.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTREVANE_BENCH=ON \
@@ -21,25 +21,12 @@ cmake --build "$build" --target bench_archive bench_view >/dev/null
 bench=$build/bench/bench_archive
 trap 'rm -f "$work"/*.dat' EXIT
 
-# Best wall time of $runs runs of a command, in milliseconds.
-best_ms() {
-    local best="" start end t
-    for _ in $(seq "$runs"); do
-        start=$(date +%s%N)
-        "$@" >/dev/null
-        end=$(date +%s%N)
-        t=$(((end - start) / 1000))
-        if [[ -z $best || $t -lt $best ]]; then best=$t; fi
-    done
-    awk -v us="$best" 'BEGIN { printf "%.1f", us / 1000 }'
-}
-
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2fx", a / b }'; }
 
 printf '%-22s %10s %10s %7s   %10s %10s %7s\n' archive "open ms" "cat ms" ratio \
     "save ms" "cp ms" ratio
-for spec in "100k-entries 100000 16" "1GiB-payloads 256 4194304"; do
-    read -r name count bytes <<<"$spec"
+for archive in "100k-entries 100000 16" "1GiB-payloads 256 4194304"; do
+    read -r name count bytes <<<"$archive"
     file=$work/$name.dat
     "$bench" --make "$file" "$count" "$bytes"
     cat "$file" >/dev/null # warm the page cache for both sides

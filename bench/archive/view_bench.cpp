@@ -2,6 +2,7 @@
 // hint (what every change costs the view), and one scroll step repainted.
 
 #include "archive/OstrevaneDoc.h"
+#include "bench/RunBenchmarks.h"
 #include "bench/archive/ArchiveMaker.h"
 #include "ui/OstrevaneView.h"
 
@@ -54,10 +55,5 @@ BENCHMARK(BM_ScrollStep)->Arg(100000)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -4,6 +4,7 @@
 // measures the same bytes; with --corpus DIR the files are also written there
 // for compare.sh to feed to compress(1).
 
+#include "bench/RunBenchmarks.h"
 #include "codec/Packer.h"
 #include "codec/Unpacker.h"
 #include "codec/WordSink.h"
@@ -288,10 +289,5 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string("Unpack/") + file.name).c_str(), BM_Unpack, &file)
             ->Unit(benchmark::kMillisecond);
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

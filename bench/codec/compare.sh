@@ -6,9 +6,9 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build-bench}
-runs=${RUNS:-5}
 
 . "$root/scripts/packages.sh"
+. "$root/bench/timing.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev ncompress
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -21,19 +21,6 @@ trap 'rm -rf "$corpus"' EXIT
 "$build/bench/bench_codec" --corpus "$corpus" --benchmark_format=csv \
     --benchmark_min_time=0.5 2>/dev/null >"$corpus/ours.csv"
 
-# Best wall time of $runs runs of a command, in seconds.
-best_time() {
-    local best="" start end t
-    for _ in $(seq "$runs"); do
-        start=$(date +%s%N)
-        "$@" >/dev/null
-        end=$(date +%s%N)
-        t=$((end - start))
-        if [[ -z $best || $t -lt $best ]]; then best=$t; fi
-    done
-    echo "$best"
-}
-
 # Our throughput for one benchmark name, in MB/s, from the CSV.
 ours() {
     awk -F, -v name="\"$1\"" '$1 == name { printf "%.0f", $6 / 1e6 }' "$corpus/ours.csv"
@@ -45,8 +32,8 @@ for file in random.bin text.txt picture.bmp sound.wav runs.bin; do
     path=$corpus/$file
     bytes=$(stat -c %s "$path")
     compress -c "$path" >"$path.Z" || true
-    ns_c=$(best_time compress -c "$path")
-    ns_u=$(best_time uncompress -c "$path.Z")
+    ns_c=$(best_ns compress -c "$path")
+    ns_u=$(best_ns uncompress -c "$path.Z")
     c=$(awk -v b="$bytes" -v t="$ns_c" 'BEGIN { printf "%.0f", b / t * 1e3 }')
     u=$(awk -v b="$bytes" -v t="$ns_u" 'BEGIN { printf "%.0f", b / t * 1e3 }')
     p=$(ours "Pack/$file")

@@ -54,7 +54,9 @@ std::optional<bool> ReadLed(const QStringList& leds, const QString& suffix) {
 }
 
 std::optional<SKeyboardLocks> ReadLedLocks() {
-    const QStringList leds = QDir("/sys/class/leds").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    // The keyboards' LEDs are listed once; their states are read each time.
+    static const QStringList leds =
+        QDir("/sys/class/leds").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     const std::optional<bool> caps = ReadLed(leds, "::capslock");
     if (!caps)
         return std::nullopt;
