@@ -60,12 +60,14 @@ std::uint64_t GrowPoint(std::uint64_t slots) {
 
 } // namespace
 
-CPacker::CPacker(SinkFn pfnSink) : m_pfnSink(pfnSink) {}
+CPacker::CPacker(SinkFn pfnSink, std::uint32_t wideKeysFrom)
+    : m_wideKeysFrom(std::clamp(wideKeysFrom, std::uint32_t{512}, WIDE_KEYS_FROM)),
+      m_pfnSink(pfnSink) {}
 
 CPacker::~CPacker() {
-    std::free(m_pParent);
+    std::free(m_pTag);
     std::free(m_pRootChild);
-    FreeZeroed(m_pSlots, (m_slotMask + 1) * sizeof(SSlot));
+    FreeZeroed(m_pSlots, SlotBytes());
 }
 
 void CPacker::AddTableBytes(std::int64_t bytes) {
@@ -75,19 +77,17 @@ void CPacker::AddTableBytes(std::int64_t bytes) {
 }
 
 bool CPacker::CreateTables() {
-    if (!ResizeTable(m_pParent, FIRST_TABLE_SIZE) || !ResizeTable(m_pRootChild, ROOT_CHILDREN))
+    if (!ResizeTable(m_pTag, FIRST_TABLE_SIZE) || !ResizeTable(m_pRootChild, ROOT_CHILDREN))
         return false;
     std::memset(m_pRootChild, 0xFF, ROOT_CHILDREN * sizeof(std::uint32_t));
-    const std::size_t slots = std::size_t{1} << FIRST_SLOT_BITS;
-    m_pSlots = static_cast<SSlot*>(AllocateZeroed(slots * sizeof(SSlot)));
+    m_pSlots = AllocateSlots(FIRST_SLOT_BITS, m_slotSize);
     if (m_pSlots == nullptr)
         return false;
     m_slotBits = FIRST_SLOT_BITS;
-    m_slotMask = slots - 1;
-    m_growAt = GrowPoint(slots);
+    m_slotMask = (std::uint64_t{1} << FIRST_SLOT_BITS) - 1;
+    m_growAt = GrowPoint(m_slotMask + 1);
     AddTableBytes(static_cast<std::int64_t>(FIRST_TABLE_SIZE * sizeof(std::uint32_t) +
-                                            ROOT_CHILDREN * sizeof(std::uint32_t) +
-                                            slots * sizeof(SSlot)));
+                                            ROOT_CHILDREN * sizeof(std::uint32_t) + SlotBytes()));
     m_nextCode = 256;
     m_tableSize = FIRST_TABLE_SIZE;
     return true;
@@ -97,7 +97,7 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
     if (length <= 0 || m_bFailed)
         return;
     const std::uint8_t* const end = data + length;
-    if (m_pParent == nullptr) {
+    if (m_pTag == nullptr) {
         if (!CreateTables()) {
             m_bFailed = true;
             return;
@@ -110,7 +110,7 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
     m_bytesGiven += static_cast<std::uint64_t>(length);
     m_pPrefetched = data;
     while (data != end) {
-        data = Extend(data, end);
+        data = m_bWideKeys ? Extend<SWideSlot>(data, end) : Extend<SNarrowSlot>(data, end);
         if (data == end)
             break;
         const std::uint8_t byte = *data++;
@@ -126,6 +126,7 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
 // empty, and returns where the pending string ends: at the byte no child
 // matches, or at end. After a miss in the hash m_freeSlot and m_missHash say
 // where the new child goes.
+template <typename Slot>
 const std::uint8_t* CPacker::Extend(const std::uint8_t* data, const std::uint8_t* end) {
     std::uint32_t code = m_pending;
     std::uint64_t hash = m_hash;
@@ -136,16 +137,15 @@ const std::uint8_t* CPacker::Extend(const std::uint8_t* data, const std::uint8_t
         code = pair;
         hash = Mix(hash, *data++);
     }
-    const SSlot* const slots = m_pSlots;
-    const std::uint32_t* const parent = m_pParent;
+    const Slot* const slots = static_cast<const Slot*>(m_pSlots);
     const std::int32_t shift = 64 - m_slotBits;
     const std::uint64_t mask = m_slotMask;
     for (; data != end; ++data) {
         const std::uint64_t next = Mix(hash, *data);
-        const std::uint32_t tag = TagOf(next);
+        const typename Slot::Key key = typename Slot::Key{code} << 8 | *data;
         std::uint64_t i = next >> shift;
         std::uint32_t child = slots[i].code;
-        while (child != 0 && (slots[i].tag != tag || parent[child] != code)) {
+        while (child != 0 && slots[i].key != key) {
             i = (i + 1) & mask;
             child = slots[i].code;
         }
@@ -162,30 +162,41 @@ const std::uint8_t* CPacker::Extend(const std::uint8_t* data, const std::uint8_t
     return data;
 }
 
+template <typename Slot>
+void CPacker::InsertSlot(std::uint32_t code, std::uint8_t byte) {
+    static_cast<Slot*>(m_pSlots)[m_freeSlot] =
+        Slot{typename Slot::Key{m_pending} << 8 | byte, code};
+}
+
 // Emits the pending code, enters pending + byte as the next code and starts a
 // new string at byte. Returns false when the tables cannot grow.
 bool CPacker::EndString(std::uint8_t byte, std::uint64_t bytesLeft) {
     PutCode(m_pending, m_codeWidth);
     const std::uint32_t code = m_nextCode++;
-    m_pParent[code] = m_pending;
     if (m_pending < 256) {
         m_pRootChild[m_pending << 8 | byte] = code;
     } else {
-        m_pSlots[m_freeSlot] = SSlot{TagOf(m_missHash), code};
+        m_pTag[code] = TagOf(m_missHash);
+        if (m_bWideKeys)
+            InsertSlot<SWideSlot>(code, byte);
+        else
+            InsertSlot<SNarrowSlot>(code, byte);
         ++m_slotsUsed;
     }
     m_pending = byte;
     m_hash = Mix(HASH_SEED, byte);
     if (m_nextCode == m_tableSize - 3 && !ChangeWidth())
         return false;
-    return m_slotsUsed < m_growAt || GrowHash(bytesLeft);
+    if (!m_bWideKeys && m_nextCode >= m_wideKeysFrom && !GrowHash(m_slotBits, true, bytesLeft))
+        return false;
+    return m_slotsUsed < m_growAt || GrowHash(GrownSlotBits(bytesLeft), m_bWideKeys, bytesLeft);
 }
 
 // Starts fetching the hash slots of the three-byte strings at the next
 // LOOKAHEAD positions of data: wherever the next strings begin, their first
 // search that reaches the hash is then already on its way. A search that finds
-// nothing often runs on past the end of its slot's cache line, so from the
-// middle of a line on the next line is fetched too.
+// nothing often runs on past the end of its slot's cache line, so the next
+// 32 bytes are fetched too.
 void CPacker::Prefetch(const std::uint8_t* data, const std::uint8_t* end) {
     const std::ptrdiff_t left = end - data - 2;
     if (left <= 0)
@@ -193,24 +204,26 @@ void CPacker::Prefetch(const std::uint8_t* data, const std::uint8_t* end) {
     const std::uint8_t* const stop = data + (left < LOOKAHEAD ? left : LOOKAHEAD);
     const std::uint8_t* p = m_pPrefetched > data ? m_pPrefetched : data;
     const std::int32_t shift = 64 - m_slotBits;
+    const auto* const base = static_cast<const std::uint8_t*>(m_pSlots);
     for (; p < stop; ++p) {
-        const SSlot* slot = &m_pSlots[Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift];
+        const std::uint8_t* slot =
+            base + (Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift) * m_slotSize;
         __builtin_prefetch(slot);
-        __builtin_prefetch(slot + 4);
+        __builtin_prefetch(slot + 32);
     }
     if (p > m_pPrefetched)
         m_pPrefetched = p;
 }
 
 // The width-change code, the all-ones code at the old width, is emitted
-// before the parent table doubles. Returns false when it cannot grow; past 32
+// before the tag table doubles. Returns false when it cannot grow; past 32
 // bits there is no wider code to change to.
 bool CPacker::ChangeWidth() {
     PutCode(static_cast<std::uint32_t>(m_tableSize - 1), m_codeWidth);
     if (m_codeWidth == MAX_WIDTH)
         return false;
     const std::uint64_t size = m_tableSize * 2;
-    if (!ResizeTable(m_pParent, size))
+    if (!ResizeTable(m_pTag, size))
         return false;
     AddTableBytes(static_cast<std::int64_t>(m_tableSize * sizeof(std::uint32_t)));
     m_tableSize = size;
@@ -224,7 +237,7 @@ bool CPacker::ChangeWidth() {
 // long input that would fill the hash many times over skips the steps between.
 std::int32_t CPacker::GrownSlotBits(std::uint64_t bytesLeft) const {
     std::int32_t bits = m_slotBits + 1;
-    if (bits < PROJECTED_SLOT_BITS)
+    if (bits < PROJECTED_SLOT_BITS || bits > MAX_SLOT_BITS)
         return bits;
     const std::uint64_t span = m_bytesGiven - bytesLeft - m_grownBytes;
     if (span == 0)
@@ -237,50 +250,73 @@ std::int32_t CPacker::GrownSlotBits(std::uint64_t bytesLeft) const {
 }
 
 // A zeroed hash of 2^bits slots, or null.
-CPacker::SSlot* CPacker::AllocateSlots(std::int32_t bits) {
+void* CPacker::AllocateSlots(std::int32_t bits, std::size_t slotSize) {
     const std::uint64_t count = std::uint64_t{1} << bits;
-    if (count > SIZE_MAX / sizeof(SSlot))
+    if (count > SIZE_MAX / slotSize)
         return nullptr;
-    return static_cast<SSlot*>(AllocateZeroed(static_cast<std::size_t>(count) * sizeof(SSlot)));
+    return AllocateZeroed(static_cast<std::size_t>(count) * slotSize);
 }
 
-// Enlarges the hash. The slots are in order of their index, the tag's top
-// bits, so the new table fills from start to end. Returns false when memory
-// runs out.
-bool CPacker::GrowHash(std::uint64_t bytesLeft) {
-    if (m_slotBits == MAX_SLOT_BITS) {
+// Places every slot of the current hash in slots, a zeroed hash of 2^bits.
+// The old slots are in order of their index, the tag's top bits, so the new
+// hash fills from start to end; the tags of the slots a little further on are
+// fetched ahead.
+template <typename From, typename To>
+void CPacker::MoveSlots(To* slots, std::int32_t bits) const {
+    const auto* const old = static_cast<const From*>(m_pSlots);
+    const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
+    constexpr std::uint64_t ahead = 16;
+    for (std::uint64_t n = 0; n <= m_slotMask; ++n) {
+        if (n + ahead <= m_slotMask)
+            __builtin_prefetch(&m_pTag[old[n + ahead].code]);
+        const From slot = old[n];
+        if (slot.code == 0)
+            continue;
+        std::uint64_t i = m_pTag[slot.code] >> (32 - bits);
+        while (slots[i].code != 0)
+            i = (i + 1) & mask;
+        slots[i] = To{slot.key, slot.code};
+    }
+}
+
+// Makes the hash 2^bits slots, or less when that is more than memory allows
+// but doubling is not, and with 64-bit keys when wide; bytesLeft of the
+// current Write() are still to pack. Returns false when memory runs out.
+bool CPacker::GrowHash(std::int32_t bits, bool wide, std::uint64_t bytesLeft) {
+    if (bits > MAX_SLOT_BITS) {
+        // The index comes from the 32-bit tag: from here the hash only fills.
         m_growAt = ~std::uint64_t{0};
         return true;
     }
-    std::int32_t bits = GrownSlotBits(bytesLeft);
-    SSlot* slots = AllocateSlots(bits);
+    const std::size_t slotSize = wide ? sizeof(SWideSlot) : sizeof(SNarrowSlot);
+    void* slots = AllocateSlots(bits, slotSize);
     if (slots == nullptr && bits > m_slotBits + 1) {
         // The prediction may ask for more than there is; doubling may still fit.
         bits = m_slotBits + 1;
-        slots = AllocateSlots(bits);
+        slots = AllocateSlots(bits, slotSize);
     }
     if (slots == nullptr)
         return false;
     const std::uint64_t count = std::uint64_t{1} << bits;
-    AddTableBytes(static_cast<std::int64_t>(count * sizeof(SSlot)));
-    const std::uint64_t mask = count - 1;
-    for (std::uint64_t old = 0; old <= m_slotMask; ++old) {
-        const SSlot slot = m_pSlots[old];
-        if (slot.code == 0)
-            continue;
-        std::uint64_t i = slot.tag >> (32 - bits);
-        while (slots[i].code != 0)
-            i = (i + 1) & mask;
-        slots[i] = slot;
-    }
-    FreeZeroed(m_pSlots, (m_slotMask + 1) * sizeof(SSlot));
-    AddTableBytes(-static_cast<std::int64_t>((m_slotMask + 1) * sizeof(SSlot)));
+    AddTableBytes(static_cast<std::int64_t>(count * slotSize));
+    if (m_bWideKeys)
+        MoveSlots<SWideSlot>(static_cast<SWideSlot*>(slots), bits);
+    else if (wide)
+        MoveSlots<SNarrowSlot>(static_cast<SWideSlot*>(slots), bits);
+    else
+        MoveSlots<SNarrowSlot>(static_cast<SNarrowSlot*>(slots), bits);
+    AddTableBytes(-static_cast<std::int64_t>(SlotBytes()));
+    FreeZeroed(m_pSlots, SlotBytes());
     m_pSlots = slots;
+    m_slotSize = slotSize;
+    m_bWideKeys = wide;
+    if (bits != m_slotBits) {
+        m_grownSlots = m_slotsUsed;
+        m_grownBytes = m_bytesGiven - bytesLeft;
+    }
     m_slotBits = bits;
-    m_slotMask = mask;
+    m_slotMask = count - 1;
     m_growAt = GrowPoint(count);
-    m_grownSlots = m_slotsUsed;
-    m_grownBytes = m_bytesGiven - bytesLeft;
     return true;
 }
 

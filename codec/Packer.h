@@ -23,9 +23,13 @@ public:
 
     static constexpr std::uint32_t NO_CODE = 0xFFFFFFFF;
 
+    // Codes from which the hash keys take 64 bits instead of 32.
+    static constexpr std::uint32_t WIDE_KEYS_FROM = 1u << 24;
+
     // Stores the sink, which receives every finished word and, from Finish(),
-    // one call with (0, true).
-    explicit CPacker(SinkFn pfnSink);
+    // one call with (0, true). wideKeysFrom, at most WIDE_KEYS_FROM, is
+    // lowered only by tests, to reach the wide keys with little input.
+    explicit CPacker(SinkFn pfnSink, std::uint32_t wideKeysFrom = WIDE_KEYS_FROM);
     ~CPacker();
     CPacker(const CPacker&) = delete;
     CPacker& operator=(const CPacker&) = delete;
@@ -48,33 +52,50 @@ public:
     std::uint64_t PeakTableBytes() const { return m_peakBytes; }
 
 private:
-    // A slot of the hash of strings of three bytes or more; code 0 marks it
-    // empty. The slot is chosen by the top bits of a hash of the string's
-    // bytes, which the input gives before the dictionary is searched, so the
-    // slot can be fetched early; tag is the hash's top 32 bits.
-    struct SSlot {
-        std::uint32_t tag;
+    // Slots of the hash of strings of three bytes or more, keyed exactly by
+    // the string's parent code and last byte; code 0 marks a slot empty. The
+    // slot is chosen by the top bits of a hash of the string's bytes, which
+    // the input gives before the dictionary is searched, so slots can be
+    // fetched early, and the key alone then decides. While every code is
+    // below m_wideKeysFrom the key is parent << 8 | byte in 32 bits.
+    struct SNarrowSlot {
+        using Key = std::uint32_t;
+        Key key;
+        std::uint32_t code;
+    };
+    struct __attribute__((packed, aligned(4))) SWideSlot {
+        using Key = std::uint64_t;
+        Key key;
         std::uint32_t code;
     };
 
     bool CreateTables();
+    template <typename Slot>
     const std::uint8_t* Extend(const std::uint8_t* data, const std::uint8_t* end);
     bool EndString(std::uint8_t byte, std::uint64_t bytesLeft);
+    template <typename Slot>
+    void InsertSlot(std::uint32_t code, std::uint8_t byte);
     void Prefetch(const std::uint8_t* data, const std::uint8_t* end);
     bool ChangeWidth();
-    bool GrowHash(std::uint64_t bytesLeft);
+    bool GrowHash(std::int32_t bits, bool wide, std::uint64_t bytesLeft);
+    template <typename From, typename To>
+    void MoveSlots(To* slots, std::int32_t bits) const;
     std::int32_t GrownSlotBits(std::uint64_t bytesLeft) const;
-    static SSlot* AllocateSlots(std::int32_t bits);
+    static void* AllocateSlots(std::int32_t bits, std::size_t slotSize);
+    std::uint64_t SlotBytes() const { return (m_slotMask + 1) * m_slotSize; }
     void AddTableBytes(std::int64_t bytes);
     void PutCode(std::uint32_t code, std::int32_t width);
 
     // Children of the 256 literals, indexed by literal << 8 | byte (NO_CODE
     // where none).
     std::uint32_t* m_pRootChild = nullptr;
-    // The parent of every code from 256 on: a slot whose tag matches is the
-    // child wanted when its parent is the pending code.
-    std::uint32_t* m_pParent = nullptr;
-    SSlot* m_pSlots = nullptr;
+    // The top 32 bits of the hash of every code's string from 256 on: read
+    // only to place the slots again when the hash grows.
+    std::uint32_t* m_pTag = nullptr;
+    void* m_pSlots = nullptr; // SNarrowSlot, or SWideSlot once m_bWideKeys
+    std::size_t m_slotSize = sizeof(SNarrowSlot);
+    bool m_bWideKeys = false;
+    std::uint32_t m_wideKeysFrom;
     std::uint64_t m_slotMask = 0;
     std::int32_t m_slotBits = 0;
     std::uint64_t m_slotsUsed = 0;

@@ -19,8 +19,9 @@ namespace {
 // Packs data through the real word sink, in blocks of blockSize bytes (0: one
 // block), and returns the stream as stored: each word least significant byte
 // first.
-Bytes Pack(const Bytes& data, std::size_t blockSize = 0) {
-    CPacker packer(AppendWord);
+Bytes Pack(const Bytes& data, std::size_t blockSize = 0,
+           std::uint32_t wideKeysFrom = CPacker::WIDE_KEYS_FROM) {
+    CPacker packer(AppendWord, wideKeysFrom);
     const std::size_t step = blockSize == 0 ? data.size() : blockSize;
     for (std::size_t at = 0; at < data.size(); at += step) {
         const std::size_t n = std::min(step, data.size() - at);
@@ -356,6 +357,21 @@ TEST(Packer, MatchesAPlainCoder) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(Pack(row.data, row.block), WriteCodes(PlainCodes(row.data)));
+    }
+}
+
+// Keys of 64 bits take over from 32-bit ones while the hash is in use: the
+// strings found before must still be found, across later growth too.
+TEST(Packer, MatchesAPlainCoderAcrossTheChangeToWideKeys) {
+    Bytes input = TextBytes(100000, 44);
+    const Bytes random = RandomBytes(200000, 45);
+    input.insert(input.end(), random.begin(), random.end());
+    input.insert(input.end(), input.begin(), input.begin() + 100000);
+    const Bytes expected = WriteCodes(PlainCodes(input));
+    for (const std::uint32_t from : {512u, 5000u, 60000u}) {
+        SCOPED_TRACE(from);
+        EXPECT_EQ(Pack(input, 0, from), expected);
+        EXPECT_EQ(Pack(input, 777, from), expected);
     }
 }
 
