@@ -5,6 +5,11 @@
 // so pointers held by callers keep naming the same entry. A list that is
 // already sorted, or has one entry out of place (every single change), is
 // sorted in one or two linear passes.
+//
+// SortAfterChange: after a change that can have moved only one entry out of
+// order, checks the rest in one pass and moves that entry to the place the
+// full sort would give it, falling back to the full sort when the rest is
+// out of order too (straight after a load it may be in file order).
 
 #include "archive/OstrevaneDoc.h"
 
@@ -61,4 +66,60 @@ void COstrevaneDoc::SortEntries() {
         p->m_pPrev = pPrev;
         pPrev = p;
     }
+}
+
+namespace {
+
+// Where the full sort puts pMoved once the list around it is in order: P are
+// the entries before its old place, S those after. Entries of P with a
+// larger ID go after it and entries of S with a smaller ID before it; equal
+// IDs keep their side. The result is the entry it follows (null for the head).
+struct SPlacement {
+    const CFileEntry* pMoved; // null: nothing to place
+    CFileEntry* pLastOfP = nullptr;
+    CFileEntry* pLastOfPNotAbove = nullptr; // last of P with an ID <= pMoved's
+    CFileEntry* pLastOfSBelow = nullptr;    // last of S with a smaller ID
+    bool bInS = false;
+
+    void Visit(CFileEntry* p) {
+        if (!pMoved)
+            return;
+        if (!bInS) {
+            pLastOfP = p;
+            if (p->m_id <= pMoved->m_id)
+                pLastOfPNotAbove = p;
+        } else if (p->m_id < pMoved->m_id) {
+            pLastOfSBelow = p;
+        }
+    }
+    CFileEntry* Follows() const {
+        if (pLastOfP && pLastOfP->m_id > pMoved->m_id)
+            return pLastOfPNotAbove;
+        return pLastOfSBelow ? pLastOfSBelow : pLastOfP;
+    }
+};
+
+} // namespace
+
+std::int32_t COstrevaneDoc::SortAfterChange(CFileEntry* pChanged) {
+    CFileEntry* const pOldPrev = pChanged ? pChanged->m_pPrev : nullptr;
+    CFileEntry* const pOldNext = pChanged ? pChanged->m_pNext : nullptr;
+    if (pChanged)
+        Unlink(pChanged);
+    SPlacement placement{pChanged};
+    std::int32_t count = pChanged ? 1 : 0;
+    bool bSorted = true;
+    for (CFileEntry* p = m_pHead; p; p = p->m_pNext) {
+        if (p->m_pNext && p->m_pNext->m_id < p->m_id)
+            bSorted = false;
+        if (p == pOldNext)
+            placement.bInS = true;
+        placement.Visit(p);
+        ++count;
+    }
+    if (pChanged)
+        LinkAfter(bSorted ? placement.Follows() : pOldPrev, pChanged);
+    if (!bSorted)
+        SortEntries();
+    return count;
 }

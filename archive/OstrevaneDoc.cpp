@@ -33,18 +33,29 @@ CFileEntry* COstrevaneDoc::NewEntry(std::int32_t type, std::int32_t id) {
     return pEntry;
 }
 
-void COstrevaneDoc::LinkAtHead(CFileEntry* pEntry) {
-    pEntry->m_pPrev = nullptr;
-    pEntry->m_pNext = m_pHead;
-    if (m_pHead)
-        m_pHead->m_pPrev = pEntry;
-    m_pHead = pEntry;
+void COstrevaneDoc::LinkAfter(CFileEntry* pAfter, CFileEntry* pEntry) {
+    pEntry->m_pPrev = pAfter;
+    pEntry->m_pNext = pAfter ? pAfter->m_pNext : m_pHead;
+    if (pEntry->m_pNext)
+        pEntry->m_pNext->m_pPrev = pEntry;
+    if (pAfter)
+        pAfter->m_pNext = pEntry;
+    else
+        m_pHead = pEntry;
 }
 
-void COstrevaneDoc::FinishChange(long lHint, CEntryHint& hint) {
+void COstrevaneDoc::Unlink(CFileEntry* pEntry) {
+    if (pEntry->m_pNext)
+        pEntry->m_pNext->m_pPrev = pEntry->m_pPrev;
+    if (pEntry->m_pPrev)
+        pEntry->m_pPrev->m_pNext = pEntry->m_pNext;
+    else
+        m_pHead = pEntry->m_pNext;
+}
+
+void COstrevaneDoc::FinishChange(long lHint, CEntryHint& hint, CFileEntry* pChanged) {
     SetModifiedFlag(true);
-    SortEntries();
-    LayoutOffsets();
+    LayoutOffsets(SortAfterChange(pChanged));
     UpdateAllViews(nullptr, lHint, &hint);
 }
 
@@ -59,23 +70,18 @@ void COstrevaneDoc::AddEntry(CFileEntry&& tmpl) {
     CFileEntry* pEntry = NewEntry(tmpl.m_type, tmpl.m_id);
     pEntry->m_data = std::move(tmpl.m_data);
     pEntry->Record() = tmpl.Record();
-    LinkAtHead(pEntry);
+    LinkAfter(nullptr, pEntry);
     CEntryHint hint;
     hint.m_newType = pEntry->m_type;
     hint.m_newId = pEntry->m_id;
-    FinishChange(HINT_ENTRY_ADDED, hint);
+    FinishChange(HINT_ENTRY_ADDED, hint, pEntry);
 }
 
 void COstrevaneDoc::RemoveEntry(CFileEntry* pEntry) {
-    if (pEntry->m_pNext)
-        pEntry->m_pNext->m_pPrev = pEntry->m_pPrev;
-    if (pEntry->m_pPrev)
-        pEntry->m_pPrev->m_pNext = pEntry->m_pNext;
-    else
-        m_pHead = pEntry->m_pNext;
+    Unlink(pEntry);
     delete pEntry;
     CEntryHint hint;
-    FinishChange(HINT_ENTRY_REMOVED, hint);
+    FinishChange(HINT_ENTRY_REMOVED, hint, nullptr);
 }
 
 void COstrevaneDoc::ModifyEntry(CFileEntry* pEntry, const CFileEntry& tmpl) {
@@ -98,13 +104,17 @@ void COstrevaneDoc::ModifyEntry(CFileEntry* pEntry, const CFileEntry& tmpl) {
         bChanged = true;
     }
     if (bChanged)
-        FinishChange(HINT_ENTRY_CHANGED, hint);
+        FinishChange(HINT_ENTRY_CHANGED, hint, pEntry);
 }
 
 void COstrevaneDoc::LayoutOffsets() {
+    LayoutOffsets(CountEntries());
+}
+
+void COstrevaneDoc::LayoutOffsets(std::int32_t count) {
     // Computed wide: a layout past 2^31 - 1 wraps here, and the writer
     // refuses to store it.
-    std::int64_t offset = 12 + 36 * static_cast<std::int64_t>(CountEntries());
+    std::int64_t offset = 12 + 36 * static_cast<std::int64_t>(count);
     for (CFileEntry* p = m_pHead; p; p = p->m_pNext) {
         p->m_offset = static_cast<std::int32_t>(offset);
         offset += p->m_packedSize;

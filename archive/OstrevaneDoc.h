@@ -66,8 +66,14 @@ public:
     CFileEntry* m_pHead = nullptr;
 
 private:
-    void LinkAtHead(CFileEntry* pEntry);
-    void FinishChange(long lHint, CEntryHint& hint);
+    // Links pEntry after pAfter, or at the head when pAfter is null.
+    void LinkAfter(CFileEntry* pAfter, CFileEntry* pEntry);
+    void Unlink(CFileEntry* pEntry);
+    // Sorts the list after a change that moved at most pChanged (null when
+    // only an entry was taken out); returns the number of entries.
+    std::int32_t SortAfterChange(CFileEntry* pChanged);
+    void LayoutOffsets(std::int32_t count);
+    void FinishChange(long lHint, CEntryHint& hint, CFileEntry* pChanged);
     void Load(CArchive& ar);
     void Store(CArchive& ar);
 };

@@ -232,11 +232,26 @@ ExchangeSorted(std::vector<std::pair<std::int32_t, int>> v) {
     return v;
 }
 
-TEST(Document, RandomChangesKeepTheExchangeSortOrderAndEntryIdentity) {
-    std::mt19937 random(12345);
+// Starts from a list in file order of loaded entries, as a load leaves it,
+// then makes random changes, each checked against the reference order.
+void CheckRandomChanges(unsigned seed, int loaded) {
+    std::mt19937 random(seed);
     COstrevaneDoc doc;
     std::vector<std::pair<std::int32_t, int>> model; // (ID, tag) in list order
     int nextTag = 0;
+    CFileEntry* pFirst = nullptr;
+    for (int i = 0; i < loaded; ++i) {
+        const auto id = static_cast<std::int32_t>(random() % 12) - 3;
+        CFileEntry* pEntry = doc.NewEntry(ENTRY_PORTRAIT, id);
+        pEntry->m_size = nextTag;
+        pEntry->m_packedSize = 0;
+        pEntry->m_pNext = pFirst;
+        if (pFirst)
+            pFirst->m_pPrev = pEntry;
+        pFirst = pEntry;
+        model.insert(model.begin(), {id, nextTag++});
+    }
+    doc.AdoptEntries(pFirst);
     for (int step = 0; step < 400; ++step) {
         SCOPED_TRACE("step " + std::to_string(step));
         const int action = static_cast<int>(random() % 3);
@@ -258,12 +273,13 @@ TEST(Document, RandomChangesKeepTheExchangeSortOrderAndEntryIdentity) {
                 doc.RemoveEntry(pEntry);
                 model.erase(it);
             } else {
+                if (id == ENTRY_ID_NONE || id == it->first)
+                    continue; // no change, so no sort either
                 CFileEntry tmpl;
                 tmpl.m_id = id;
                 doc.ModifyEntry(pEntry, tmpl);
                 ASSERT_EQ(pEntry->m_size, tag); // still the same entry
-                if (id != ENTRY_ID_NONE)
-                    it->first = id;
+                it->first = id;
             }
         }
         model = ExchangeSorted(model);
@@ -272,6 +288,14 @@ TEST(Document, RandomChangesKeepTheExchangeSortOrderAndEntryIdentity) {
         for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext)
             actual.push_back({p->m_id, p->m_size});
         ASSERT_EQ(actual, model);
+    }
+}
+
+TEST(Document, RandomChangesKeepTheExchangeSortOrderAndEntryIdentity) {
+    CheckRandomChanges(12345, 0);
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        CheckRandomChanges(seed, 12);
     }
 }
 

@@ -5,7 +5,9 @@
 #include "transfer/EntryPacking.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -52,21 +54,16 @@ bool MakeArchive(const std::string& path, int count, std::size_t payloadBytes, b
     return std::fclose(file) == 0 && ok;
 }
 
+// Made through a file, so that the entries lie in memory as a load leaves
+// them, which is what every list operation of the editor starts from.
 void FillDocument(COstrevaneDoc& doc, int count, std::size_t payloadBytes) {
-    CFileEntry* pFirst = nullptr;
-    CFileEntry* pLast = nullptr;
-    for (int i = 0; i < count; ++i) {
-        auto* pEntry = new CFileEntry;
-        pEntry->m_type = i % 4;
-        pEntry->m_id = 2 * i + 2;
-        pEntry->m_data.resize(payloadBytes);
-        pEntry->m_packedSize = static_cast<std::int32_t>(payloadBytes);
-        pEntry->m_size = pEntry->m_packedSize;
-        pEntry->m_name = MakeEntryName("entry" + std::to_string(i));
-        pEntry->m_pPrev = pLast;
-        (pLast != nullptr ? pLast->m_pNext : pFirst) = pEntry;
-        pLast = pEntry;
+    const char* dir = std::getenv("TMPDIR");
+    std::string path = std::string(dir != nullptr ? dir : "/tmp") + "/ostrevane-fill-XXXXXX";
+    const int fd = mkstemp(path.data());
+    if (fd < 0 || close(fd) != 0 || !MakeArchive(path, count, payloadBytes, false) ||
+        !doc.OnOpenDocument(path) || doc.WasLoadRefused()) {
+        std::fprintf(stderr, "Cannot make an archive of %d entries in %s\n", count, path.c_str());
+        std::exit(1);
     }
-    doc.AdoptEntries(pFirst);
-    doc.LayoutOffsets();
+    std::remove(path.c_str());
 }
