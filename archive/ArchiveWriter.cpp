@@ -16,9 +16,8 @@ void PutLittleEndian(std::uint8_t* p, std::uint32_t value) {
 }
 
 // Where each payload will land must fit the 32-bit offset field.
-bool LayoutFits(const COstrevaneDoc& doc) {
-    std::uint64_t position =
-        12 + ENTRY_RECORD_SIZE * static_cast<std::uint64_t>(doc.CountEntries());
+bool LayoutFits(const COstrevaneDoc& doc, std::int32_t count) {
+    std::uint64_t position = 12 + ENTRY_RECORD_SIZE * static_cast<std::uint64_t>(count);
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         if (position > kLargestOffset)
             return false;
@@ -30,12 +29,13 @@ bool LayoutFits(const COstrevaneDoc& doc) {
 } // namespace
 
 WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc) {
-    if (!LayoutFits(doc))
+    const std::int32_t count = doc.CountEntries();
+    if (!LayoutFits(doc, count))
         return {WriteStatus::TooLarge,
                 "The archive would pass 2 GiB, and its file offsets cannot reach that far."};
     std::uint8_t header[12] = {'O', 's', 't', 'r'};
     PutLittleEndian(header + 4, 1);
-    PutLittleEndian(header + 8, static_cast<std::uint32_t>(doc.CountEntries()));
+    PutLittleEndian(header + 8, static_cast<std::uint32_t>(count));
     file.Write(header, sizeof header);
     std::uint8_t record[ENTRY_RECORD_SIZE];
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {

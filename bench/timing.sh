@@ -20,3 +20,16 @@ best_ns() {
 best_ms() {
     awk -v ns="$(best_ns "$@")" 'BEGIN { printf "%.1f", ns / 1e6 }'
 }
+
+# The smallest number a command prints over $runs runs: for programs that time
+# one step of their own work and print it.
+best_printed() {
+    local best="" t
+    for _ in $(seq "$runs"); do
+        t=$("$@")
+        if [[ -z $best ]] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+            best=$t
+        fi
+    done
+    echo "$best"
+}

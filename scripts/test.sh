@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test; then the
-# core and ostr suites again under AddressSanitizer and UBSan; then the fuzz
-# targets: their seed corpus replayed and FUZZ_SECONDS (60) of fuzzing each.
+# Builds everything with warnings as errors and runs every test, with a smoke
+# run of each benchmark at a tiny size; then the core and ostr suites again
+# under AddressSanitizer and UBSan; then the fuzz targets: their seed corpus
+# replayed and FUZZ_SECONDS (60) of fuzzing each.
 # The large-archive tests are left out here: ctest --test-dir build-test -L large.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
 echo "== Build and test"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVANE_TESTS=ON \
-    -DOSTREVANE_WERROR=ON -DOSTREVANE_FUZZ=ON >/dev/null
+    -DOSTREVANE_WERROR=ON -DOSTREVANE_FUZZ=ON -DOSTREVANE_BENCH=ON >/dev/null
 cmake --build build-test
 ctest --test-dir build-test --output-on-failure --timeout 600 -j2 -LE large
 

@@ -2,7 +2,8 @@
 // bytes, English-like text, an 8-bit picture, an 8-bit mono 11025 Hz wave and
 // long runs, 4 MiB each. The corpus is made here from fixed seeds, so every run
 // measures the same bytes; with --corpus DIR the files are also written there
-// for compare.sh to feed to compress(1).
+// for compare.sh to feed to compress(1). With --smoke each file is cut to
+// 64 KiB.
 
 #include "bench/RunBenchmarks.h"
 #include "codec/Packer.h"
@@ -271,6 +272,7 @@ std::string TakeCorpusDir(int& argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool smoke = TakeSmokeFlag(argc, argv);
     const std::string dir = TakeCorpusDir(argc, argv);
     static std::vector<SCorpusFile> corpus;
     corpus.push_back({"random.bin", RandomBytes(), {}});
@@ -279,6 +281,8 @@ int main(int argc, char** argv) {
     corpus.push_back({"sound.wav", WaveBytes(), {}});
     corpus.push_back({"runs.bin", RunBytes(), {}});
     for (auto& file : corpus) {
+        if (smoke)
+            file.data.resize(64 << 10);
         file.packed = Pack(file.data);
         if (!dir.empty() && !WriteFile(dir + "/" + file.name, file.data)) {
             std::fprintf(stderr, "cannot write %s/%s\n", dir.c_str(), file.name);
