@@ -2,16 +2,15 @@
 
 #include "platform/File.h"
 
+#include <algorithm>
 #include <cstring>
-#include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr char kMagic[4] = {'O', 's', 't', 'r'};
 constexpr std::uint64_t kHeaderSize = 12;
-
-using EntryVector = std::vector<std::unique_ptr<CFileEntry>>;
 
 std::int32_t LittleEndianInt32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(
@@ -35,56 +34,77 @@ std::uint64_t BytesAfterHeader(const CFile& file) {
     return file.GetLength() > kHeaderSize ? file.GetLength() - kHeaderSize : 0;
 }
 
-ReadOutcome ReadDirectory(CFile& file, std::int32_t count, EntryVector& entries) {
+// The entries read so far, linked in file order; deleted with the chain
+// unless taken.
+class CEntryChain {
+public:
+    CEntryChain() = default;
+    CEntryChain(const CEntryChain&) = delete;
+    CEntryChain& operator=(const CEntryChain&) = delete;
+    ~CEntryChain() {
+        while (CFileEntry* p = m_pFirst) {
+            m_pFirst = p->m_pNext;
+            delete p;
+        }
+    }
+    void Append(CFileEntry* p) {
+        p->m_pPrev = m_pLast;
+        (m_pLast ? m_pLast->m_pNext : m_pFirst) = p;
+        m_pLast = p;
+    }
+    CFileEntry* First() const { return m_pFirst; }
+    CFileEntry* Take() { return std::exchange(m_pFirst, nullptr); }
+
+private:
+    CFileEntry* m_pFirst = nullptr;
+    CFileEntry* m_pLast = nullptr;
+};
+
+// Records are read a block at a time, so the directory is never held whole
+// beside the entries made from it.
+constexpr std::size_t kRecordsPerBlock = 1024;
+
+ReadOutcome ReadDirectory(CFile& file, std::int32_t count, CEntryChain& chain) {
     const auto n = static_cast<std::uint64_t>(count);
     if (n * ENTRY_RECORD_SIZE > BytesAfterHeader(file))
         return Failure(file, "Its directory of " + std::to_string(n) +
                                  " entries does not fit in the file.");
-    std::vector<std::uint8_t> directory(n * ENTRY_RECORD_SIZE);
-    if (file.Read(directory.data(), directory.size()) != directory.size())
-        return Failure(file, "The file ends inside its directory.");
-    entries.reserve(n);
-    for (std::uint64_t i = 0; i < n; ++i) {
-        auto pEntry = std::make_unique<CFileEntry>();
-        pEntry->Record() = DecodeRecord(directory.data() + i * ENTRY_RECORD_SIZE);
-        entries.push_back(std::move(pEntry));
+    std::vector<std::uint8_t> block(kRecordsPerBlock * ENTRY_RECORD_SIZE);
+    for (std::uint64_t done = 0; done < n;) {
+        const std::uint64_t records = std::min<std::uint64_t>(n - done, kRecordsPerBlock);
+        if (file.Read(block.data(), records * ENTRY_RECORD_SIZE) != records * ENTRY_RECORD_SIZE)
+            return Failure(file, "The file ends inside its directory.");
+        for (std::uint64_t i = 0; i < records; ++i) {
+            auto* pEntry = new CFileEntry;
+            chain.Append(pEntry);
+            pEntry->Record() = DecodeRecord(block.data() + i * ENTRY_RECORD_SIZE);
+        }
+        done += records;
     }
     return {};
 }
 
 // Payloads follow the directory back to back; the stored offsets are kept
 // for display but not used to find the data.
-ReadOutcome ReadPayloads(CFile& file, EntryVector& entries) {
-    std::uint64_t remaining = BytesAfterHeader(file) - entries.size() * ENTRY_RECORD_SIZE;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        CFileEntry& entry = *entries[i];
+ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& chain) {
+    const auto n = static_cast<std::size_t>(count);
+    std::uint64_t remaining = BytesAfterHeader(file) - n * ENTRY_RECORD_SIZE;
+    std::size_t i = 0;
+    for (CFileEntry* pEntry = chain.First(); pEntry; pEntry = pEntry->m_pNext, ++i) {
+        CFileEntry& entry = *pEntry;
         if (entry.m_packedSize < 0)
-            return Failure(file, "Entry " + Position(i, entries.size()) +
-                                     " has a negative packed size (" +
+            return Failure(file, "Entry " + Position(i, n) + " has a negative packed size (" +
                                      std::to_string(entry.m_packedSize) + ").");
         const auto size = static_cast<std::uint64_t>(entry.m_packedSize);
         if (size > remaining)
-            return Failure(file, "The data of entry " + Position(i, entries.size()) +
+            return Failure(file, "The data of entry " + Position(i, n) +
                                      " runs past the end of the file.");
         entry.m_data.resize(size);
         if (file.Read(entry.m_data.data(), size) != size)
-            return Failure(file, "The file ends inside the data of entry " +
-                                     Position(i, entries.size()) + ".");
+            return Failure(file, "The file ends inside the data of entry " + Position(i, n) + ".");
         remaining -= size;
     }
     return {};
-}
-
-CFileEntry* Chain(EntryVector& entries) {
-    CFileEntry* pFirst = entries.empty() ? nullptr : entries.front().get();
-    CFileEntry* pPrev = nullptr;
-    for (auto& pEntry : entries) {
-        pEntry->m_pPrev = pPrev;
-        if (pPrev)
-            pPrev->m_pNext = pEntry.get();
-        pPrev = pEntry.release();
-    }
-    return pFirst;
 }
 
 } // namespace
@@ -105,12 +125,12 @@ ReadOutcome ReadArchive(CFile& file) {
                                  std::to_string(count) + ").");
     if (count == 0)
         return {};
-    EntryVector entries;
-    if (ReadOutcome outcome = ReadDirectory(file, count, entries); outcome.status != ReadStatus::Ok)
+    CEntryChain chain;
+    if (ReadOutcome outcome = ReadDirectory(file, count, chain); outcome.status != ReadStatus::Ok)
         return outcome;
-    if (ReadOutcome outcome = ReadPayloads(file, entries); outcome.status != ReadStatus::Ok)
+    if (ReadOutcome outcome = ReadPayloads(file, count, chain); outcome.status != ReadStatus::Ok)
         return outcome;
     ReadOutcome outcome;
-    outcome.pFirst = Chain(entries);
+    outcome.pFirst = chain.Take();
     return outcome;
 }
