@@ -65,7 +65,7 @@ CPacker::CPacker(SinkFn pfnSink, std::uint32_t wideKeysFrom)
       m_pfnSink(pfnSink) {}
 
 CPacker::~CPacker() {
-    FreeZeroed(m_pTag, m_tableSize * sizeof(std::uint32_t));
+    std::free(m_pTag);
     std::free(m_pRootChild);
     FreeZeroed(m_pSlots, SlotBytes());
 }
@@ -77,8 +77,7 @@ void CPacker::AddTableBytes(std::int64_t bytes) {
 }
 
 bool CPacker::CreateTables() {
-    m_pTag = static_cast<std::uint32_t*>(AllocateZeroed(FIRST_TABLE_SIZE * sizeof(std::uint32_t)));
-    if (m_pTag == nullptr || !ResizeTable(m_pRootChild, ROOT_CHILDREN))
+    if (!ResizeTable(m_pTag, FIRST_TABLE_SIZE) || !ResizeTable(m_pRootChild, ROOT_CHILDREN))
         return false;
     std::memset(m_pRootChild, 0xFF, ROOT_CHILDREN * sizeof(std::uint32_t));
     m_pSlots = AllocateSlots(FIRST_SLOT_BITS, m_slotSize);
@@ -217,23 +216,16 @@ void CPacker::Prefetch(const std::uint8_t* data, const std::uint8_t* end) {
 }
 
 // The width-change code, the all-ones code at the old width, is emitted
-// before the tag table doubles; the table is zeroed memory of its own, so
-// that a large one takes huge pages. Returns false when it cannot grow; past 32
+// before the tag table doubles. Returns false when it cannot grow; past 32
 // bits there is no wider code to change to.
 bool CPacker::ChangeWidth() {
     PutCode(static_cast<std::uint32_t>(m_tableSize - 1), m_codeWidth);
     if (m_codeWidth == MAX_WIDTH)
         return false;
     const std::uint64_t size = m_tableSize * 2;
-    auto* tags = static_cast<std::uint32_t*>(AllocateZeroed(size * sizeof(std::uint32_t)));
-    if (tags == nullptr)
+    if (!ResizeTable(m_pTag, size))
         return false;
-    const auto oldBytes = static_cast<std::int64_t>(m_tableSize * sizeof(std::uint32_t));
-    AddTableBytes(2 * oldBytes);
-    std::memcpy(tags, m_pTag, m_tableSize * sizeof(std::uint32_t));
-    FreeZeroed(m_pTag, m_tableSize * sizeof(std::uint32_t));
-    AddTableBytes(-oldBytes);
-    m_pTag = tags;
+    AddTableBytes(static_cast<std::int64_t>(m_tableSize * sizeof(std::uint32_t)));
     m_tableSize = size;
     ++m_codeWidth;
     return true;

@@ -51,6 +51,9 @@ public:
     // tables while the hash is being enlarged.
     std::uint64_t PeakTableBytes() const { return m_peakBytes; }
 
+    // Strings entered into the dictionary so far, beyond the 256 literals.
+    std::uint64_t DictionarySize() const { return m_nextCode > 256 ? m_nextCode - 256 : 0; }
+
 private:
     // Slots of the hash of strings of three bytes or more, keyed exactly by
     // the string's parent code and last byte; code 0 marks a slot empty. The

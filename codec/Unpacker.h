@@ -44,6 +44,9 @@ public:
     // so this is also the most they have held.
     std::uint64_t TableBytes() const;
 
+    // Strings entered into the dictionary so far, beyond the 256 literals.
+    std::uint64_t DictionarySize() const { return m_nextCode > 256 ? m_nextCode - 256 : 0; }
+
 private:
     // Codes read ahead of the one being decoded when the source is NextWord:
     // their table entries and the output they copy from are fetched early.

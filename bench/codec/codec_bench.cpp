@@ -207,44 +207,52 @@ Bytes Pack(const Bytes& data) {
     return packed;
 }
 
-// Counters: the packed size, and the most memory the dictionary took, per
-// input byte.
+// The counters of both directions: the packed size, and the most memory the
+// dictionary took, per input byte and per string in the dictionary.
+void SetCounters(benchmark::State& state, const SCorpusFile* file, std::uint64_t tableBytes,
+                 std::uint64_t strings) {
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file->data.size()));
+    state.counters["packed"] = static_cast<double>(file->packed.size());
+    state.counters["table_per_byte"] =
+        static_cast<double>(tableBytes) / static_cast<double>(file->data.size());
+    state.counters["table_per_code"] =
+        static_cast<double>(tableBytes) / static_cast<double>(strings == 0 ? 1 : strings);
+}
+
 void BM_Pack(benchmark::State& state, const SCorpusFile* file) {
     std::uint64_t tableBytes = 0;
+    std::uint64_t strings = 0;
     for (auto _ : state) {
         CPacker packer(AppendWord);
         packer.Write(file->data.data(), static_cast<std::int32_t>(file->data.size()));
         packer.Finish();
         tableBytes = packer.PeakTableBytes();
+        strings = packer.DictionarySize();
         benchmark::DoNotOptimize(g_pWords);
         benchmark::DoNotOptimize(g_wordCount);
         benchmark::ClobberMemory();
         ReleaseWords();
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file->data.size()));
-    state.counters["packed"] = static_cast<double>(file->packed.size());
-    state.counters["table_per_byte"] =
-        static_cast<double>(tableBytes) / static_cast<double>(file->data.size());
+    SetCounters(state, file, tableBytes, strings);
 }
 
 void BM_Unpack(benchmark::State& state, const SCorpusFile* file) {
     Bytes out(file->data.size());
     std::uint64_t tableBytes = 0;
+    std::uint64_t strings = 0;
     for (auto _ : state) {
         SetWordSource(file->packed.data(), file->packed.size());
         CUnpacker unpacker(NextWord);
         bool ok = unpacker.Read(out.data(), static_cast<std::int32_t>(out.size()));
         tableBytes = unpacker.TableBytes();
+        strings = unpacker.DictionarySize();
         benchmark::DoNotOptimize(ok);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
     if (out != file->data)
         state.SkipWithError("unpacked bytes differ from the input");
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file->data.size()));
-    state.counters["packed"] = static_cast<double>(file->packed.size());
-    state.counters["table_per_byte"] =
-        static_cast<double>(tableBytes) / static_cast<double>(file->data.size());
+    SetCounters(state, file, tableBytes, strings);
 }
 
 bool WriteFile(const std::string& path, const Bytes& data) {
