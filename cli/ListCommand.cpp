@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/TextOutput.h"
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -25,8 +26,9 @@ std::string NameHex(const EntryName& name) {
 }
 
 void PrintTable(const COstrevaneDoc& doc) {
-    std::vector<std::vector<std::string>> rows{
+    std::vector<std::array<std::string, 6>> rows{
         {"ID", "Name", "Type", "Size", "Packed", "File Offset"}};
+    rows.reserve(static_cast<std::size_t>(doc.CountEntries()) + 1);
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext)
         rows.push_back({std::to_string(p->m_id), PrintableName(EntryDisplayName(p->m_name)),
                         EntryTypeText(p->m_type), std::to_string(p->m_size),

@@ -3,16 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
-
-std::size_t DisplayWidth(const std::string& utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
-} // namespace
-
 std::string Latin1ToUtf8(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -62,21 +52,12 @@ std::string PrintableName(const std::string& text) {
     return Latin1ToUtf8(escaped);
 }
 
-void PrintColumns(const std::vector<std::vector<std::string>>& rows,
-                  const std::vector<bool>& rightAligned) {
-    std::vector<std::size_t> widths(rightAligned.size(), 0);
-    for (const auto& row : rows)
-        for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i)
-            widths[i] = std::max(widths[i], DisplayWidth(row[i]));
-    for (const auto& row : rows) {
-        std::string line;
-        for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i) {
-            const std::string pad(widths[i] - DisplayWidth(row[i]), ' ');
-            const bool last = i + 1 == row.size();
-            if (i > 0)
-                line += "  ";
-            line += rightAligned[i] ? pad + row[i] : last ? row[i] : row[i] + pad;
-        }
-        std::printf("%s\n", line.c_str());
-    }
+std::size_t DisplayWidth(const std::string& utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+void WriteOut(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
