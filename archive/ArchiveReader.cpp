@@ -69,7 +69,8 @@ ReadOutcome ReadDirectory(CFile& file, std::int32_t count, CEntryChain& chain) {
     if (n * ENTRY_RECORD_SIZE > BytesAfterHeader(file))
         return Failure(file, "Its directory of " + std::to_string(n) +
                                  " entries does not fit in the file.");
-    std::vector<std::uint8_t> block(kRecordsPerBlock * ENTRY_RECORD_SIZE);
+    std::vector<std::uint8_t> block(std::min<std::uint64_t>(n, kRecordsPerBlock) *
+                                    ENTRY_RECORD_SIZE);
     for (std::uint64_t done = 0; done < n;) {
         const std::uint64_t records = std::min<std::uint64_t>(n - done, kRecordsPerBlock);
         if (file.Read(block.data(), records * ENTRY_RECORD_SIZE) != records * ENTRY_RECORD_SIZE)
