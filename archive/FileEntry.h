@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -22,9 +23,17 @@ inline constexpr std::size_t ENTRY_RECORD_SIZE = 36;
 
 using EntryName = std::array<std::uint8_t, ENTRY_NAME_SIZE>;
 
+// Memory for large buffers of packed data: mapped on its own with every
+// page faulted in by one call, where the system allows, since the data is
+// written whole straight away. Null when there is no memory.
+void* AllocateLargeBuffer(std::size_t bytes);
+void FreeLargeBuffer(void* p, std::size_t bytes);
+inline constexpr std::size_t LARGE_BUFFER_BYTES = std::size_t{1} << 20;
+
 // Leaves new bytes uninitialised on resize: packed data is read straight
 // from the file into a buffer of its final size, so zero-filling first
-// would only cost time on large archives.
+// would only cost time on large archives. Buffers of a megabyte or more come
+// from AllocateLargeBuffer().
 template <class T>
 struct UninitAllocator : std::allocator<T> {
     template <class U>
@@ -34,6 +43,22 @@ struct UninitAllocator : std::allocator<T> {
     UninitAllocator() = default;
     template <class U>
     UninitAllocator(const UninitAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (n < LARGE_BUFFER_BYTES / sizeof(T))
+            return std::allocator<T>::allocate(n);
+        if (n > SIZE_MAX / sizeof(T))
+            throw std::bad_array_new_length();
+        void* p = AllocateLargeBuffer(n * sizeof(T));
+        if (p == nullptr)
+            throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (n < LARGE_BUFFER_BYTES / sizeof(T))
+            std::allocator<T>::deallocate(p, n);
+        else
+            FreeLargeBuffer(p, n * sizeof(T));
+    }
     template <class U>
     void construct(U* p) noexcept {
         ::new (static_cast<void*>(p)) U;

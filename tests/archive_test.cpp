@@ -72,6 +72,23 @@ void ExpectSortedAndLaidOut(const COstrevaneDoc& doc) {
 
 } // namespace
 
+// Packed data grows from the heap into a buffer of its own and shrinks back,
+// keeping its bytes each way.
+TEST(PackedData, CrossesTheLargeBufferSizeBothWays) {
+    PackedData data(100);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7);
+    data.resize(LARGE_BUFFER_BYTES + 1);
+    data.back() = 0xA5;
+    PackedData copy = data;
+    EXPECT_EQ(copy, data);
+    data.resize(100);
+    data.shrink_to_fit();
+    for (std::size_t i = 0; i < data.size(); ++i)
+        ASSERT_EQ(data[i], static_cast<std::uint8_t>(i * 7));
+    EXPECT_EQ(copy.back(), 0xA5);
+}
+
 TEST(Document, EmptyArchive) {
     COstrevaneDoc doc;
     EXPECT_EQ(g_pDoc, &doc);
