@@ -2,12 +2,7 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace {
 
@@ -62,33 +57,4 @@ EntryName MakeEntryName(std::string_view name) {
     const std::size_t n = std::min(name.size(), ENTRY_NAME_SIZE);
     std::memcpy(bytes.data(), name.data(), n);
     return bytes;
-}
-
-// Under AddressSanitizer large buffers stay on the heap, where it can see
-// every access past their end.
-#if defined(__SANITIZE_ADDRESS__)
-#define OSTREVANE_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define OSTREVANE_ASAN 1
-#endif
-#endif
-
-void* AllocateLargeBuffer(std::size_t bytes) {
-#if defined(__linux__) && !defined(OSTREVANE_ASAN)
-    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    return p == MAP_FAILED ? nullptr : p;
-#else
-    return std::malloc(bytes);
-#endif
-}
-
-void FreeLargeBuffer(void* p, std::size_t bytes) {
-#if defined(__linux__) && !defined(OSTREVANE_ASAN)
-    munmap(p, bytes);
-#else
-    (void)bytes;
-    std::free(p);
-#endif
 }

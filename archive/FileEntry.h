@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LargeMemory.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -23,17 +25,13 @@ inline constexpr std::size_t ENTRY_RECORD_SIZE = 36;
 
 using EntryName = std::array<std::uint8_t, ENTRY_NAME_SIZE>;
 
-// Memory for large buffers of packed data: mapped on its own with every
-// page faulted in by one call, where the system allows, since the data is
-// written whole straight away. Null when there is no memory.
-void* AllocateLargeBuffer(std::size_t bytes);
-void FreeLargeBuffer(void* p, std::size_t bytes);
+// Packed data from this size on is written whole as soon as it is made, so
+// its buffer is faulted in by one call (AllocatePopulated).
 inline constexpr std::size_t LARGE_BUFFER_BYTES = std::size_t{1} << 20;
 
 // Leaves new bytes uninitialised on resize: packed data is read straight
 // from the file into a buffer of its final size, so zero-filling first
-// would only cost time on large archives. Buffers of a megabyte or more come
-// from AllocateLargeBuffer().
+// would only cost time on large archives.
 template <class T>
 struct UninitAllocator : std::allocator<T> {
     template <class U>
@@ -48,7 +46,7 @@ struct UninitAllocator : std::allocator<T> {
             return std::allocator<T>::allocate(n);
         if (n > SIZE_MAX / sizeof(T))
             throw std::bad_array_new_length();
-        void* p = AllocateLargeBuffer(n * sizeof(T));
+        void* p = AllocatePopulated(n * sizeof(T));
         if (p == nullptr)
             throw std::bad_alloc();
         return static_cast<T*>(p);
@@ -57,7 +55,7 @@ struct UninitAllocator : std::allocator<T> {
         if (n < LARGE_BUFFER_BYTES / sizeof(T))
             std::allocator<T>::deallocate(p, n);
         else
-            FreeLargeBuffer(p, n * sizeof(T));
+            FreePopulated(p, n * sizeof(T));
     }
     template <class U>
     void construct(U* p) noexcept {

@@ -1,7 +1,7 @@
 #include "codec/Packer.h"
 
 #include "codec/TableResize.h"
-#include "codec/ZeroedTable.h"
+#include "platform/LargeMemory.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -25,23 +25,10 @@ constexpr std::int32_t MAX_GROWTH_BITS = 5;
 // Input positions whose three-byte string is prefetched ahead of the search.
 constexpr std::ptrdiff_t LOOKAHEAD = 24;
 
-// The hash of a string is folded byte by byte from HASH_SEED. Two children of
-// one string differ only in their last byte, so their hashes differ by d * MIX
-// for some 0 < |d| < 256; MIX keeps every such difference at least 2^32 from
-// 0, so their top 32 bits differ. A slot therefore names a child exactly
-// once its parent is checked.
+// The hash of a string is folded byte by byte from HASH_SEED. It only picks
+// where a search starts: the slot's key decides.
 constexpr std::uint64_t MIX = 0x9E3779B97F4A7C15;
 constexpr std::uint64_t HASH_SEED = 0x243F6A8885A308D3;
-
-constexpr bool SiblingTagsDiffer() {
-    for (std::uint64_t d = 1; d < 256; ++d) {
-        const std::uint64_t gap = d * MIX;
-        if (gap < (std::uint64_t{1} << 32) || gap > ~std::uint64_t{0} - (std::uint64_t{1} << 32))
-            return false;
-    }
-    return true;
-}
-static_assert(SiblingTagsDiffer());
 
 std::uint64_t Mix(std::uint64_t hash, std::uint8_t byte) {
     return (hash ^ byte) * MIX;
@@ -80,12 +67,11 @@ bool CPacker::CreateTables() {
     if (!ResizeTable(m_pTag, FIRST_TABLE_SIZE) || !ResizeTable(m_pRootChild, ROOT_CHILDREN))
         return false;
     std::memset(m_pRootChild, 0xFF, ROOT_CHILDREN * sizeof(std::uint32_t));
-    m_pSlots = AllocateSlots(FIRST_SLOT_BITS, m_slotSize);
+    m_slotBits = FIRST_SLOT_BITS;
+    m_pSlots = AllocateSlots(m_slotBits, SlotSize());
     if (m_pSlots == nullptr)
         return false;
-    m_slotBits = FIRST_SLOT_BITS;
-    m_slotMask = (std::uint64_t{1} << FIRST_SLOT_BITS) - 1;
-    m_growAt = GrowPoint(m_slotMask + 1);
+    m_growAt = GrowPoint(SlotCount());
     AddTableBytes(static_cast<std::int64_t>(FIRST_TABLE_SIZE * sizeof(std::uint32_t) +
                                             ROOT_CHILDREN * sizeof(std::uint32_t) + SlotBytes()));
     m_nextCode = 256;
@@ -139,7 +125,7 @@ const std::uint8_t* CPacker::Extend(const std::uint8_t* data, const std::uint8_t
     }
     const Slot* const slots = static_cast<const Slot*>(m_pSlots);
     const std::int32_t shift = 64 - m_slotBits;
-    const std::uint64_t mask = m_slotMask;
+    const std::uint64_t mask = SlotCount() - 1;
     for (; data != end; ++data) {
         const std::uint64_t next = Mix(hash, *data);
         const typename Slot::Key key = typename Slot::Key{code} << 8 | *data;
@@ -207,7 +193,7 @@ void CPacker::Prefetch(const std::uint8_t* data, const std::uint8_t* end) {
     const auto* const base = static_cast<const std::uint8_t*>(m_pSlots);
     for (; p < stop; ++p) {
         const std::uint8_t* slot =
-            base + (Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift) * m_slotSize;
+            base + (Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift) * SlotSize();
         __builtin_prefetch(slot);
         __builtin_prefetch(slot + 32);
     }
@@ -266,8 +252,9 @@ void CPacker::MoveSlots(To* slots, std::int32_t bits) const {
     const auto* const old = static_cast<const From*>(m_pSlots);
     const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
     constexpr std::uint64_t ahead = 16;
-    for (std::uint64_t n = 0; n <= m_slotMask; ++n) {
-        if (n + ahead <= m_slotMask)
+    const std::uint64_t oldCount = SlotCount();
+    for (std::uint64_t n = 0; n < oldCount; ++n) {
+        if (n + ahead < oldCount)
             __builtin_prefetch(&m_pTag[old[n + ahead].code]);
         const From slot = old[n];
         if (slot.code == 0)
@@ -308,14 +295,12 @@ bool CPacker::GrowHash(std::int32_t bits, bool wide, std::uint64_t bytesLeft) {
     AddTableBytes(-static_cast<std::int64_t>(SlotBytes()));
     FreeZeroed(m_pSlots, SlotBytes());
     m_pSlots = slots;
-    m_slotSize = slotSize;
     m_bWideKeys = wide;
     if (bits != m_slotBits) {
         m_grownSlots = m_slotsUsed;
         m_grownBytes = m_bytesGiven - bytesLeft;
     }
     m_slotBits = bits;
-    m_slotMask = count - 1;
     m_growAt = GrowPoint(count);
     return true;
 }

@@ -85,7 +85,9 @@ private:
     void MoveSlots(To* slots, std::int32_t bits) const;
     std::int32_t GrownSlotBits(std::uint64_t bytesLeft) const;
     static void* AllocateSlots(std::int32_t bits, std::size_t slotSize);
-    std::uint64_t SlotBytes() const { return (m_slotMask + 1) * m_slotSize; }
+    std::uint64_t SlotCount() const { return std::uint64_t{1} << m_slotBits; }
+    std::size_t SlotSize() const { return m_bWideKeys ? sizeof(SWideSlot) : sizeof(SNarrowSlot); }
+    std::uint64_t SlotBytes() const { return SlotCount() * SlotSize(); }
     void AddTableBytes(std::int64_t bytes);
     void PutCode(std::uint32_t code, std::int32_t width);
 
@@ -96,10 +98,8 @@ private:
     // only to place the slots again when the hash grows.
     std::uint32_t* m_pTag = nullptr;
     void* m_pSlots = nullptr; // SNarrowSlot, or SWideSlot once m_bWideKeys
-    std::size_t m_slotSize = sizeof(SNarrowSlot);
     bool m_bWideKeys = false;
     std::uint32_t m_wideKeysFrom;
-    std::uint64_t m_slotMask = 0;
     std::int32_t m_slotBits = 0;
     std::uint64_t m_slotsUsed = 0;
     std::uint64_t m_growAt = 0;   // m_slotsUsed that makes the hash grow

@@ -2,7 +2,7 @@
 
 #include "codec/TableResize.h"
 #include "codec/WordSource.h"
-#include "codec/ZeroedTable.h"
+#include "platform/LargeMemory.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,10 +1,22 @@
-#include "codec/ZeroedTable.h"
+#include "platform/LargeMemory.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#endif
+
+// Under AddressSanitizer populated blocks stay on the heap.
+#if defined(__SANITIZE_ADDRESS__)
+#define OSTREVANE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define OSTREVANE_ASAN 1
+#endif
+#endif
+#if defined(__linux__) && !defined(OSTREVANE_ASAN)
+#define OSTREVANE_MAP_POPULATED 1
 #endif
 
 namespace {
@@ -61,5 +73,24 @@ void FreeZeroed(void* p, std::size_t bytes) {
     }
 #if defined(__linux__)
     munmap(p, MappedSize(bytes));
+#endif
+}
+
+void* AllocatePopulated(std::size_t bytes) {
+#if defined(OSTREVANE_MAP_POPULATED)
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+#else
+    return std::malloc(bytes);
+#endif
+}
+
+void FreePopulated(void* p, std::size_t bytes) {
+#if defined(OSTREVANE_MAP_POPULATED)
+    munmap(p, bytes);
+#else
+    (void)bytes;
+    std::free(p);
 #endif
 }
