@@ -3,19 +3,38 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <string>
 
-// Takes --smoke out of the arguments and says whether it was there: the
-// benchmarks then run at a tiny size, only to show that they work.
-inline bool TakeSmokeFlag(int& argc, char** argv) {
+// Removes count arguments from position i on.
+inline void DropArguments(int& argc, char** argv, int i, int count) {
+    for (int j = i; j + count <= argc; ++j)
+        argv[j] = argv[j + count];
+    argc -= count;
+}
+
+// Takes a flag such as --smoke out of the arguments; whether it was there.
+// Each program's --smoke runs its benchmarks at a tiny size, only to show
+// that they work.
+inline bool TakeFlag(int& argc, char** argv, const char* name) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--smoke") != 0)
-            continue;
-        for (int j = i; j + 1 < argc; ++j)
-            argv[j] = argv[j + 1];
-        --argc;
-        return true;
+        if (std::strcmp(argv[i], name) == 0) {
+            DropArguments(argc, argv, i, 1);
+            return true;
+        }
     }
     return false;
+}
+
+// Takes "NAME VALUE" out of the arguments; VALUE, or empty when absent.
+inline std::string TakeOption(int& argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0) {
+            std::string value = argv[i + 1];
+            DropArguments(argc, argv, i, 2);
+            return value;
+        }
+    }
+    return "";
 }
 
 // The end of every benchmark program's main(): runs the registered

@@ -58,40 +58,43 @@ void BM_Save(benchmark::State& state) {
     std::remove(path.c_str());
 }
 
-CFileEntry Template(std::int32_t type, std::int32_t id) {
-    CFileEntry entry;
-    entry.m_type = type;
-    entry.m_id = id;
-    entry.m_name = MakeEntryName("new");
-    entry.m_data.resize(PAYLOAD);
-    entry.m_packedSize = static_cast<std::int32_t>(PAYLOAD);
-    entry.m_size = entry.m_packedSize;
-    return entry;
-}
+// A list of count entries, opened from a file, and a new entry whose ID
+// falls in its middle.
+struct SListWithNewEntry {
+    COstrevaneDoc doc;
+    CFileEntry tmpl;
+
+    explicit SListWithNewEntry(std::int64_t count) {
+        FillDocument(doc, static_cast<int>(count), PAYLOAD);
+        tmpl.m_type = 0;
+        tmpl.m_id = static_cast<std::int32_t>(count) + 1;
+        tmpl.m_name = MakeEntryName("new");
+        tmpl.m_data.resize(PAYLOAD);
+        tmpl.m_packedSize = static_cast<std::int32_t>(PAYLOAD);
+        tmpl.m_size = tmpl.m_packedSize;
+    }
+    CFileEntry* Added() const { return doc.FindEntry(tmpl.m_type, tmpl.m_id); }
+};
 
 // An entry whose ID falls in the middle of the list, added then taken out.
 void BM_AddEntry(benchmark::State& state) {
-    COstrevaneDoc doc;
-    FillDocument(doc, static_cast<int>(state.range(0)), PAYLOAD);
-    const CFileEntry tmpl = Template(0, static_cast<std::int32_t>(state.range(0)) + 1);
+    SListWithNewEntry list(state.range(0));
     for (auto _ : state) {
-        doc.AddEntry(tmpl);
+        list.doc.AddEntry(list.tmpl);
         state.PauseTiming();
-        doc.RemoveEntry(doc.FindEntry(tmpl.m_type, tmpl.m_id));
+        list.doc.RemoveEntry(list.Added());
         state.ResumeTiming();
     }
 }
 
 void BM_RemoveEntry(benchmark::State& state) {
-    COstrevaneDoc doc;
-    FillDocument(doc, static_cast<int>(state.range(0)), PAYLOAD);
-    const CFileEntry tmpl = Template(0, static_cast<std::int32_t>(state.range(0)) + 1);
+    SListWithNewEntry list(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        doc.AddEntry(tmpl);
-        CFileEntry* pEntry = doc.FindEntry(tmpl.m_type, tmpl.m_id);
+        list.doc.AddEntry(list.tmpl);
+        CFileEntry* pEntry = list.Added();
         state.ResumeTiming();
-        doc.RemoveEntry(pEntry);
+        list.doc.RemoveEntry(pEntry);
     }
 }
 
@@ -113,12 +116,11 @@ void BM_ModifyEntry(benchmark::State& state) {
 // What the original design does after adding the same entry: link it at the
 // head, then the restarting exchange sort moves it to its place.
 void BM_ExchangeSortAfterAdd(benchmark::State& state) {
-    COstrevaneDoc doc;
-    FillDocument(doc, static_cast<int>(state.range(0)), PAYLOAD);
-    const CFileEntry tmpl = Template(0, static_cast<std::int32_t>(state.range(0)) + 1);
+    SListWithNewEntry list(state.range(0));
+    COstrevaneDoc& doc = list.doc;
     for (auto _ : state) {
         state.PauseTiming();
-        auto* pEntry = new CFileEntry(tmpl);
+        auto* pEntry = new CFileEntry(list.tmpl);
         pEntry->m_pNext = doc.m_pHead;
         doc.m_pHead->m_pPrev = pEntry;
         doc.m_pHead = pEntry;
@@ -126,7 +128,7 @@ void BM_ExchangeSortAfterAdd(benchmark::State& state) {
         RestartingExchangeSort(doc);
         doc.LayoutOffsets();
         state.PauseTiming();
-        doc.RemoveEntry(doc.FindEntry(tmpl.m_type, tmpl.m_id));
+        doc.RemoveEntry(list.Added());
         state.ResumeTiming();
     }
 }
@@ -190,7 +192,7 @@ int main(int argc, char** argv) {
         return OpenOnce(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "--save") == 0)
         return SaveOnce(argv[2], argv[3]);
-    if (TakeSmokeFlag(argc, argv))
+    if (TakeFlag(argc, argv, "--smoke"))
         RegisterBenchmarks(1000, 100);
     else
         RegisterBenchmarks(ENTRIES, ENTRIES);

@@ -53,7 +53,7 @@ void BM_ScrollStep(benchmark::State& state) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    const int rows = TakeSmokeFlag(argc, argv) ? 1000 : 100000;
+    const int rows = TakeFlag(argc, argv, "--smoke") ? 1000 : 100000;
     benchmark::RegisterBenchmark("BM_RebuildOnHint", BM_RebuildOnHint)
         ->Arg(rows)
         ->Unit(benchmark::kMillisecond);

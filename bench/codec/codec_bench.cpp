@@ -263,25 +263,11 @@ bool WriteFile(const std::string& path, const Bytes& data) {
     return std::fclose(f) == 0 && ok;
 }
 
-// Removes "--corpus DIR" from the arguments and returns DIR ("" if absent).
-std::string TakeCorpusDir(int& argc, char** argv) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--corpus") != 0)
-            continue;
-        std::string dir = argv[i + 1];
-        for (int j = i; j + 2 <= argc; ++j)
-            argv[j] = argv[j + 2];
-        argc -= 2;
-        return dir;
-    }
-    return "";
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    const bool smoke = TakeSmokeFlag(argc, argv);
-    const std::string dir = TakeCorpusDir(argc, argv);
+    const bool smoke = TakeFlag(argc, argv, "--smoke");
+    const std::string dir = TakeOption(argc, argv, "--corpus");
     static std::vector<SCorpusFile> corpus;
     corpus.push_back({"random.bin", RandomBytes(), {}});
     corpus.push_back({"text.txt", TextBytes(), {}});
