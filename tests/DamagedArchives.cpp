@@ -131,6 +131,12 @@ void PrintTo(const ArchiveRow& row, std::ostream* os) {
     *os << row.name;
 }
 
+std::string WriteRowArchive(const TempDir& dir, const ArchiveRow& row) {
+    const std::string path = dir.File("archive.dat");
+    WriteBytes(path, row.bytes);
+    return path;
+}
+
 std::string RowTestName(const std::string& name) {
     std::string out;
     for (char c : name)

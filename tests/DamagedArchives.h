@@ -27,5 +27,8 @@ Bytes SmallArchive();
 // and types, trailing bytes.
 std::vector<ArchiveRow> ArchiveRows();
 
+// Writes the row's archive into dir as archive.dat; returns its path.
+std::string WriteRowArchive(const TempDir& dir, const ArchiveRow& row);
+
 // A name usable in a test's name: letters and digits, the rest as '_'.
 std::string RowTestName(const std::string& name);

@@ -49,6 +49,20 @@ protected:
     // The next modal dialog is handed to fn, whose result DoModal returns.
     void OnModal(std::function<int(QDialog&)> fn) { m_modalScripts.push_back(std::move(fn)); }
     int ModalCount() const { return m_modalCount; }
+    // Runs open(), handing the Dialog it shows to fill; returns the dialog's
+    // result (-1 when none opened).
+    template <class Dialog>
+    int RunDialog(const std::function<void()>& open, const std::function<void(Dialog&)>& fill) {
+        int result = -1;
+        OnModal([&](QDialog& dialog) {
+            auto& typed = dynamic_cast<Dialog&>(dialog);
+            fill(typed);
+            result = typed.result();
+            return result;
+        });
+        open();
+        return result;
+    }
 
     // An archive of empty entries (type, ID, 16 name bytes), in this order.
     struct SEntrySpec {

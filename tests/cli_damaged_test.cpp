@@ -14,8 +14,7 @@ class OstrDamaged : public testing::TestWithParam<ArchiveRow> {};
 TEST_P(OstrDamaged, ReadingVerbsSayWhyAndChangingVerbsChangeNothing) {
     const ArchiveRow& row = GetParam();
     TempDir dir;
-    const std::string path = dir.File("archive.dat");
-    WriteBytes(path, row.bytes);
+    const std::string path = WriteRowArchive(dir, row);
     WriteBytes(dir.File("new.bin"), {1, 2, 3});
 
     const Result list = Ostr({"list", path});

@@ -30,8 +30,7 @@ class DamagedArchive : public testing::TestWithParam<ArchiveRow> {};
 TEST_P(DamagedArchive, OpensOrSaysWhyAndLeavesTheFile) {
     const ArchiveRow& row = GetParam();
     TempDir dir;
-    const std::string path = dir.File("archive.dat");
-    WriteBytes(path, row.bytes);
+    const std::string path = WriteRowArchive(dir, row);
     MessageRecorder messages;
     COstrevaneDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(path));

@@ -32,16 +32,12 @@ protected:
     // Activates the row showing the entry named name, handing the dialog to
     // fill; returns the dialog's result (-1 when none opened).
     int Edit(const QString& name, const std::function<void(CEditEntryDlg&)>& fill) {
-        int result = -1;
-        OnModal([&](QDialog& dialog) {
-            auto& edit = dynamic_cast<CEditEntryDlg&>(dialog);
-            fill(edit);
-            result = edit.result();
-            return result;
-        });
-        SelectRow(static_cast<int>(Column(1).indexOf(name)));
-        View().OnRowActivated();
-        return result;
+        return RunDialog<CEditEntryDlg>(
+            [&] {
+                SelectRow(static_cast<int>(Column(1).indexOf(name)));
+                View().OnRowActivated();
+            },
+            fill);
     }
 
     const CFileEntry* Named(const std::string& name) const {

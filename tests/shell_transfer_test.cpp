@@ -32,15 +32,7 @@ protected:
     // press OK any number of times); returns the dialog's result.
     int Import(const QString& path, const std::function<void(CImportDlg&)>& fill) {
         ChooseFile(path);
-        int result = -1;
-        OnModal([&](QDialog& dialog) {
-            auto& import = dynamic_cast<CImportDlg&>(dialog);
-            fill(import);
-            result = import.result();
-            return result;
-        });
-        App().Commands().Execute(ID_FILE_IMPORT);
-        return result;
+        return RunDialog<CImportDlg>([&] { App().Commands().Execute(ID_FILE_IMPORT); }, fill);
     }
 
     static void Press(CImportDlg& dialog) { dialog.OnOK(); }
