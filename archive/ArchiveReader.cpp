@@ -41,12 +41,7 @@ public:
     CEntryChain() = default;
     CEntryChain(const CEntryChain&) = delete;
     CEntryChain& operator=(const CEntryChain&) = delete;
-    ~CEntryChain() {
-        while (CFileEntry* p = m_pFirst) {
-            m_pFirst = p->m_pNext;
-            delete p;
-        }
-    }
+    ~CEntryChain() { DeleteEntryChain(m_pFirst); }
     void Append(CFileEntry* p) {
         p->m_pPrev = m_pLast;
         (m_pLast ? m_pLast->m_pNext : m_pFirst) = p;

@@ -70,55 +70,52 @@ void COstrevaneDoc::SortEntries() {
 
 namespace {
 
-// Where the full sort puts pMoved once the list around it is in order: P are
-// the entries before its old place, S those after. Entries of P with a
-// larger ID go after it and entries of S with a smaller ID before it; equal
-// IDs keep their side. The result is the entry it follows (null for the head).
+// Where the full sort puts pMoved once the list around it is in order. P are
+// the entries before its old place (pOldPrev the last of them), S those
+// after (pOldNext the first). Entries of P with a larger ID go after it and
+// entries of S with a smaller ID before it; equal IDs keep their side.
 struct SPlacement {
     const CFileEntry* pMoved; // null: nothing to place
-    CFileEntry* pLastOfP = nullptr;
+    CFileEntry* pOldPrev;
+    const CFileEntry* pOldNext;
+    bool bInS = false;
     CFileEntry* pLastOfPNotAbove = nullptr; // last of P with an ID <= pMoved's
     CFileEntry* pLastOfSBelow = nullptr;    // last of S with a smaller ID
-    bool bInS = false;
 
     void Visit(CFileEntry* p) {
         if (!pMoved)
             return;
-        if (!bInS) {
-            pLastOfP = p;
-            if (p->m_id <= pMoved->m_id)
-                pLastOfPNotAbove = p;
-        } else if (p->m_id < pMoved->m_id) {
+        bInS = bInS || p == pOldNext;
+        if (!bInS && p->m_id <= pMoved->m_id)
+            pLastOfPNotAbove = p;
+        else if (bInS && p->m_id < pMoved->m_id)
             pLastOfSBelow = p;
-        }
     }
+    // The entry pMoved follows (null for the head).
     CFileEntry* Follows() const {
-        if (pLastOfP && pLastOfP->m_id > pMoved->m_id)
+        if (pOldPrev && pOldPrev->m_id > pMoved->m_id)
             return pLastOfPNotAbove;
-        return pLastOfSBelow ? pLastOfSBelow : pLastOfP;
+        return pLastOfSBelow ? pLastOfSBelow : pOldPrev;
     }
 };
 
 } // namespace
 
 std::int32_t COstrevaneDoc::SortAfterChange(CFileEntry* pChanged) {
-    CFileEntry* const pOldPrev = pChanged ? pChanged->m_pPrev : nullptr;
-    CFileEntry* const pOldNext = pChanged ? pChanged->m_pNext : nullptr;
+    SPlacement placement{pChanged, pChanged ? pChanged->m_pPrev : nullptr,
+                         pChanged ? pChanged->m_pNext : nullptr};
     if (pChanged)
         Unlink(pChanged);
-    SPlacement placement{pChanged};
     std::int32_t count = pChanged ? 1 : 0;
     bool bSorted = true;
     for (CFileEntry* p = m_pHead; p; p = p->m_pNext) {
         if (p->m_pNext && p->m_pNext->m_id < p->m_id)
             bSorted = false;
-        if (p == pOldNext)
-            placement.bInS = true;
         placement.Visit(p);
         ++count;
     }
     if (pChanged)
-        LinkAfter(bSorted ? placement.Follows() : pOldPrev, pChanged);
+        LinkAfter(bSorted ? placement.Follows() : placement.pOldPrev, pChanged);
     if (!bSorted)
         SortEntries();
     return count;

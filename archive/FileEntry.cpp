@@ -58,3 +58,10 @@ EntryName MakeEntryName(std::string_view name) {
     std::memcpy(bytes.data(), name.data(), n);
     return bytes;
 }
+
+void DeleteEntryChain(CFileEntry* pFirst) {
+    while (CFileEntry* p = pFirst) {
+        pFirst = p->m_pNext;
+        delete p;
+    }
+}

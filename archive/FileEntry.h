@@ -107,6 +107,9 @@ public:
     PackedData m_data;
 };
 
+// Deletes pFirst and every entry after it.
+void DeleteEntryChain(CFileEntry* pFirst);
+
 // 16 spaces with the name's bytes copied over them from the start: at most
 // 16 bytes are taken, and no terminator is written.
 EntryName MakeEntryName(std::string_view name);

@@ -148,12 +148,7 @@ bool COstrevaneDoc::ContainsEntry(const CFileEntry* pEntry) const {
 }
 
 void COstrevaneDoc::DeleteAllEntries() {
-    while (CFileEntry* pEntry = m_pHead) {
-        m_pHead = pEntry->m_pNext;
-        if (m_pHead)
-            m_pHead->m_pPrev = nullptr;
-        delete pEntry;
-    }
+    DeleteEntryChain(std::exchange(m_pHead, nullptr));
 }
 
 void COstrevaneDoc::AdoptEntries(CFileEntry* pFirst) {
