@@ -287,27 +287,24 @@ void MakeWaveSeeds() {
     Save(target, "silence.wav", Wave(good, Bytes(2000, 128)));
     Save(target, "header-only.wav", Wave(good, {}));
     Save(target, "noise.wav", Wave(good, Noise(1200, 5)));
-    SWaveFormat format = good;
-    format.channels = 2;
-    Save(target, "stereo.wav", Wave(format, tone));
-    format = good;
-    format.rate = 22050;
-    Save(target, "rate-22050.wav", Wave(format, tone));
-    format = good;
-    format.bits = 16;
-    Save(target, "sixteen-bit.wav", Wave(format, tone));
-    format = good;
-    format.format = 3;
-    Save(target, "float.wav", Wave(format, tone));
-    format = good;
-    format.formatSize = 18;
-    Save(target, "format-block-18.wav", Wave(format, tone));
-    format = good;
-    format.wave = "WAVEFMT ";
-    Save(target, "wavefmt-upper.wav", Wave(format, tone));
-    format = good;
-    format.riff = "RIFX";
-    Save(target, "rifx.wav", Wave(format, tone));
+    // One field of the header wrong in each.
+    const struct {
+        const char* name;
+        void (*spoil)(SWaveFormat&);
+    } variants[] = {
+        {"stereo.wav", [](SWaveFormat& f) { f.channels = 2; }},
+        {"rate-22050.wav", [](SWaveFormat& f) { f.rate = 22050; }},
+        {"sixteen-bit.wav", [](SWaveFormat& f) { f.bits = 16; }},
+        {"float.wav", [](SWaveFormat& f) { f.format = 3; }},
+        {"format-block-18.wav", [](SWaveFormat& f) { f.formatSize = 18; }},
+        {"wavefmt-upper.wav", [](SWaveFormat& f) { f.wave = "WAVEFMT "; }},
+        {"rifx.wav", [](SWaveFormat& f) { f.riff = "RIFX"; }},
+    };
+    for (const auto& variant : variants) {
+        SWaveFormat format = good;
+        variant.spoil(format);
+        Save(target, variant.name, Wave(format, tone));
+    }
     Bytes cut = Wave(good, {});
     cut.resize(30);
     Save(target, "cut-header.wav", cut);

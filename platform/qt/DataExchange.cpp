@@ -34,9 +34,8 @@ void SetFieldText(QLineEdit* pEdit, const QString& value) {
 } // namespace
 
 void DDX_Text(CDataExchange* pDX, QLineEdit* pEdit, QString& value) {
-    if (pDX->HasFailed())
+    if (!pDX->Enter(pEdit))
         return;
-    pDX->PrepareCtrl(pEdit);
     if (pDX->m_bSaveAndValidate)
         value = pEdit->text();
     else
@@ -60,9 +59,8 @@ bool ParseUnsigned32(const QString& text, std::uint32_t& value) {
 }
 
 void DDX_Text(CDataExchange* pDX, QLineEdit* pEdit, std::uint32_t& value) {
-    if (pDX->HasFailed())
+    if (!pDX->Enter(pEdit))
         return;
-    pDX->PrepareCtrl(pEdit);
     if (!pDX->m_bSaveAndValidate) {
         pEdit->setText(QString::number(value));
         return;
@@ -72,9 +70,8 @@ void DDX_Text(CDataExchange* pDX, QLineEdit* pEdit, std::uint32_t& value) {
 }
 
 void DDX_CBIndex(CDataExchange* pDX, QComboBox* pCombo, std::int32_t& index) {
-    if (pDX->HasFailed())
+    if (!pDX->Enter(pCombo))
         return;
-    pDX->PrepareCtrl(pCombo);
     if (pDX->m_bSaveAndValidate)
         index = pCombo->currentIndex();
     else

@@ -22,6 +22,14 @@ public:
 
     // Remembers the control being exchanged, for a validation that fails.
     void PrepareCtrl(QWidget* pControl) { m_pLastControl = pControl; }
+    // Prepares pControl for its exchange; false once an earlier field has
+    // failed, when no other field is read or written.
+    bool Enter(QWidget* pControl) {
+        if (m_bFailed)
+            return false;
+        PrepareCtrl(pControl);
+        return true;
+    }
     // Shows text (owned by the dialog), focuses the last control, stops.
     void Fail(const QString& text);
     bool HasFailed() const { return m_bFailed; }
