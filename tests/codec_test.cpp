@@ -189,6 +189,17 @@ std::size_t Triangle(std::size_t n) {
     return n * (n + 1) / 2;
 }
 
+// Text, then noise, then one long run (an n-byte string at its end): every
+// kind of code a stream holds.
+Bytes TextNoiseAndRun(std::size_t textBytes, std::size_t noiseBytes, unsigned seed,
+                      std::size_t runString, std::uint8_t runByte) {
+    Bytes input = TextBytes(textBytes, seed);
+    const Bytes noise = RandomBytes(noiseBytes, seed + 1);
+    input.insert(input.end(), noise.begin(), noise.end());
+    input.insert(input.end(), Triangle(runString), runByte);
+    return input;
+}
+
 } // namespace
 
 TEST(WordSink, GrowsByAThirdFromTenWords) {
@@ -446,10 +457,7 @@ TEST(Unpacker, CountZeroReadsNoWord) {
 }
 
 TEST(Unpacker, ReadsInPiecesAsInOneCall) {
-    Bytes input = TextBytes(150000, 4);
-    const Bytes noise = RandomBytes(150000, 5);
-    input.insert(input.end(), noise.begin(), noise.end());
-    input.insert(input.end(), Triangle(1100), 0x33);
+    const Bytes input = TextNoiseAndRun(150000, 150000, 4, 1100, 0x33);
     const Bytes stream = Pack(input);
 
     for (const std::size_t chunk : {0u, 3u, 1000u, 4093u, 1u}) {
@@ -625,10 +633,7 @@ TEST(Unpacker, MaxUnpackedSizeCountsNineBitCodes) {
 // Codes read ahead of the output must leave the source, the end check and the
 // notices as reading word by word does, after every read.
 TEST(Unpacker, ReadingAheadMatchesReadingWordByWord) {
-    Bytes input = TextBytes(120000, 45);
-    const Bytes noise = RandomBytes(80000, 46);
-    input.insert(input.end(), noise.begin(), noise.end());
-    input.insert(input.end(), Triangle(1200), 0x5A);
+    const Bytes input = TextNoiseAndRun(120000, 80000, 45, 1200, 0x5A);
     const Bytes stream = Pack(input);
     Bytes trailing = stream;
     trailing.insert(trailing.end(), 8, 0xFF);
