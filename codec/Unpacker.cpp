@@ -4,6 +4,7 @@
 #include "codec/WordSource.h"
 #include "platform/LargeMemory.h"
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,6 +29,42 @@ std::uint64_t LowBits(std::int32_t count) {
     return (std::uint64_t{1} << count) - 1;
 }
 
+constexpr std::uint64_t BLOCK = 16;
+
+std::uint64_t RoundUpToBlock(std::uint64_t length) {
+    return (length + BLOCK - 1) & ~(BLOCK - 1);
+}
+
+// Copies length bytes BLOCK at a time; both ends need room for the length
+// rounded up to a block. Each block is loaded whole before it is stored, so
+// the bytes read past the string may lie in the bytes written.
+void CopyBlocks(std::uint8_t* to, const std::uint8_t* from, std::uint64_t length) {
+    for (std::uint64_t done = 0; done < length; done += BLOCK) {
+        std::uint8_t block[BLOCK];
+        std::memcpy(block, from + done, BLOCK);
+        std::memcpy(to + done, block, BLOCK);
+    }
+}
+
+// Stores word's bytes lowest first.
+void StoreWord(std::uint8_t* p, std::uint32_t word) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &word, 4);
+    } else {
+        for (int i = 0; i < 4; ++i)
+            p[i] = static_cast<std::uint8_t>(word >> (8 * i));
+    }
+}
+
+// The first bytes of a string of length bytes with first bytes head, followed
+// by byte.
+std::uint32_t AppendToHead(std::uint32_t head, std::uint64_t length, std::uint32_t byte) {
+    if (length >= 4)
+        return head;
+    const auto bits = static_cast<std::int32_t>(8 * length);
+    return static_cast<std::uint32_t>((head & LowBits(bits)) | std::uint64_t{byte} << bits);
+}
+
 } // namespace
 
 CUnpacker::CUnpacker(SourceFn pfnSource, NoticeFn pfnLongStringNotice)
@@ -48,17 +85,17 @@ bool CUnpacker::CreateTables(std::uint64_t size) {
     auto* tables = static_cast<std::uint8_t*>(AllocateZeroed(size * BYTES_PER_CODE));
     if (tables == nullptr)
         return false;
-    auto* start = reinterpret_cast<std::uint32_t*>(tables);
-    auto* prefix = start + size;
+    auto* entry = reinterpret_cast<SEntry*>(tables);
+    auto* prefix = reinterpret_cast<std::uint32_t*>(entry + size);
     auto* suffix = reinterpret_cast<std::uint8_t*>(prefix + size);
     if (m_pTables != nullptr) {
-        std::memcpy(start, m_pStart, m_tableSize * sizeof(*m_pStart));
+        std::memcpy(entry, m_pEntry, m_tableSize * sizeof(*m_pEntry));
         std::memcpy(prefix, m_pPrefix, m_tableSize * sizeof(*m_pPrefix));
         std::memcpy(suffix, m_pSuffix, m_tableSize * sizeof(*m_pSuffix));
         FreeZeroed(m_pTables, m_tableSize * BYTES_PER_CODE);
     }
     m_pTables = tables;
-    m_pStart = start;
+    m_pEntry = entry;
     m_pPrefix = prefix;
     m_pSuffix = suffix;
     return true;
@@ -103,6 +140,12 @@ bool CUnpacker::DecodeAhead(std::uint8_t*& out, const std::uint8_t* end) {
     while (m_aheadPos != m_aheadEnd && out != end && m_depth == 0) {
         if (m_aheadEnd - m_aheadPos < REFILL_AT)
             FillAhead();
+        if (m_aheadEnd - m_aheadPos > REFILL_AT && !g_bSourceExhausted) {
+            const std::uint32_t before = m_aheadPos;
+            DecodeRun(out, end);
+            if (m_aheadPos != before)
+                continue;
+        }
         PrefetchAhead();
         const std::uint32_t i = m_aheadPos++ % AHEAD;
         m_consumedBits += m_aheadCodeWidth[i];
@@ -110,6 +153,101 @@ bool CUnpacker::DecodeAhead(std::uint8_t*& out, const std::uint8_t* end) {
             return false;
     }
     return true;
+}
+
+// Decodes the codes in the ring, down to REFILL_AT of them, as Decode() would,
+// while each is a string that goes straight into out and is shorter than
+// LONG_STRING; stops before the width change, which Decode() makes. This is
+// where nearly all the time goes, so it is one loop over locals: kept in
+// members, the state would be loaded again after every store through out,
+// which may change any member as far as the compiler can tell, and split into
+// helpers it measured a third slower.
+void CUnpacker::DecodeRun(std::uint8_t*& out, const std::uint8_t* end) {
+    SEntry* const entry = m_pEntry;
+    std::uint8_t* const suffix = m_pSuffix;
+    const std::uint8_t* const outBase = m_pOutBase;
+    const std::uint64_t outBasePos = m_outBasePos;
+    const std::uint32_t stop = m_aheadEnd - REFILL_AT;
+    const auto widthChange = static_cast<std::uint32_t>(m_tableSize - 4);
+    std::uint8_t* o = out;
+    std::uint32_t pos = m_aheadPos;
+    std::uint32_t next = m_nextCode;
+    std::uint64_t produced = m_produced;
+    std::uint64_t oldStart = m_oldStart;
+    std::uint32_t oldHead = m_oldHead;
+    std::uint32_t oldCode = m_oldCode;
+    std::uint64_t consumed = m_consumedBits;
+    while (pos != stop && next != widthChange && end - o >= static_cast<std::ptrdiff_t>(BLOCK)) {
+        // PrefetchAhead(), knowing the ring holds the codes it looks at.
+        const std::uint32_t ahead = m_aheadCode[(pos + ENTRY_DISTANCE) % AHEAD];
+        __builtin_prefetch(&entry[ahead < next ? ahead : 0]);
+        const std::uint32_t near = m_aheadCode[(pos + OUTPUT_DISTANCE) % AHEAD];
+        if (near >= 256 && near < next && entry[near + 1].start - entry[near].start >= HEAD_BYTES)
+            __builtin_prefetch(reinterpret_cast<const void*>(
+                reinterpret_cast<std::uintptr_t>(outBase) + (entry[near].start - outBasePos)));
+        const std::uint32_t i = pos % AHEAD;
+        const std::uint32_t code = m_aheadCode[i];
+        std::uint32_t head = code;
+        std::uint32_t length = 1;
+        if (code >= 256 && code == next) {
+            // The previous string plus its own first byte.
+            const std::uint64_t extended = produced - oldStart + 1;
+            if (extended >= LONG_STRING || oldStart < outBasePos ||
+                end - o < static_cast<std::ptrdiff_t>(RoundUpToBlock(extended)))
+                break;
+            head = AppendToHead(oldHead, extended - 1, oldHead & 0xFF);
+            CopyBlocks(o, outBase + (oldStart - outBasePos), extended);
+            o[extended - 1] = static_cast<std::uint8_t>(oldHead);
+            length = static_cast<std::uint32_t>(extended);
+        } else if (code >= 256) {
+            if (code >= next)
+                break;
+            const std::uint32_t from = entry[code].start;
+            head = entry[code].head;
+            length = entry[code + 1].start - from + 1;
+            if (length > HEAD_BYTES) {
+                // Past 2^32 bytes the start entries no longer tell where a
+                // string lies.
+                if (produced >= POSITION_LIMIT || from < outBasePos)
+                    break;
+                if (length <= BLOCK) {
+                    std::uint8_t block[BLOCK];
+                    std::memcpy(block, outBase + (from - outBasePos), BLOCK);
+                    std::memcpy(o, block, BLOCK);
+                } else if (length < LONG_STRING &&
+                           end - o >= static_cast<std::ptrdiff_t>(RoundUpToBlock(length))) {
+                    CopyBlocks(o, outBase + (from - outBasePos), length);
+                } else {
+                    break;
+                }
+            }
+        }
+        if (length <= HEAD_BYTES)
+            StoreWord(o, head);
+        const std::uint32_t firstByte = head & 0xFF;
+        suffix[next] = static_cast<std::uint8_t>(firstByte);
+        entry[next].head = AppendToHead(oldHead, produced - oldStart, firstByte);
+        ++next;
+        entry[next].start = static_cast<std::uint32_t>(produced);
+        oldStart = produced;
+        oldHead = head;
+        oldCode = code;
+        produced += length;
+        o += length;
+        consumed += m_aheadCodeWidth[i];
+        ++pos;
+    }
+    if (pos == m_aheadPos)
+        return;
+    m_firstByte = static_cast<std::int32_t>(oldHead & 0xFF);
+    out = o;
+    m_aheadPos = pos;
+    m_nextCode = next;
+    m_produced = produced;
+    m_oldStart = oldStart;
+    m_oldHead = oldHead;
+    m_oldCode = oldCode;
+    m_consumedBits = consumed;
 }
 
 // Reads the next code at reader from the word source's bytes without moving
@@ -181,13 +319,18 @@ void CUnpacker::CompletePrefixes() {
 void CUnpacker::PrefetchAhead() const {
     if (m_aheadEnd - m_aheadPos > ENTRY_DISTANCE) {
         const std::uint32_t code = m_aheadCode[(m_aheadPos + ENTRY_DISTANCE) % AHEAD];
-        if (code < m_tableSize)
-            __builtin_prefetch(&m_pStart[code]);
+        if (code < m_tableSize) {
+            // Both ends of the entry pair that gives the length.
+            const auto first = reinterpret_cast<std::uintptr_t>(&m_pEntry[code]);
+            __builtin_prefetch(reinterpret_cast<const void*>(first));
+            __builtin_prefetch(reinterpret_cast<const void*>(first + sizeof(SEntry) + 3));
+        }
     }
     if (m_aheadEnd - m_aheadPos > OUTPUT_DISTANCE) {
         const std::uint32_t code = m_aheadCode[(m_aheadPos + OUTPUT_DISTANCE) % AHEAD];
-        if (code >= 256 && code < m_nextCode) {
-            const std::uint64_t offset = m_pStart[code] - m_outBasePos;
+        if (code >= 256 && code < m_nextCode &&
+            m_pEntry[code + 1].start - m_pEntry[code].start >= HEAD_BYTES) {
+            const std::uint64_t offset = m_pEntry[code].start - m_outBasePos;
             __builtin_prefetch(reinterpret_cast<const void*>(
                 reinterpret_cast<std::uintptr_t>(m_pOutBase) + offset));
         }
@@ -203,9 +346,10 @@ void CUnpacker::SyncSource() {
     m_bitBuffer = m_bitsLeft == 0 ? 0 : LoadWord(g_pSourceWord - 4) >> (32 - m_bitsLeft);
 }
 
-// Produces the string of code: straight into out when it fits and its
-// earlier copy lies in this call's output, otherwise onto the stack by
-// walking the prefix chain. Returns false on damage or when memory runs out.
+// Produces the string of code: straight into out when it fits and either is
+// short enough to come from its entry or its earlier copy lies in this call's
+// output, otherwise onto the stack by walking the prefix chain. Returns false
+// on damage or when memory runs out.
 bool CUnpacker::Decode(std::uint32_t code, std::uint8_t*& out, const std::uint8_t* end) {
     if (g_bSourceExhausted)
         return false;
@@ -216,14 +360,17 @@ bool CUnpacker::Decode(std::uint32_t code, std::uint8_t*& out, const std::uint8_
     const std::uint64_t start = m_produced;
     std::uint64_t from = start;
     std::uint64_t length = 1;
+    std::uint32_t head = code;
     if (code >= 256 && code < m_nextCode) {
-        from = m_pStart[code];
-        length = std::uint64_t{static_cast<std::uint32_t>(m_pStart[code + 1] - from)} + 1;
+        from = m_pEntry[code].start;
+        head = m_pEntry[code].head;
+        length = std::uint64_t{static_cast<std::uint32_t>(m_pEntry[code + 1].start - from)} + 1;
     } else if (code >= 256 && code == m_nextCode) {
         // The previous string plus its own first byte (needs a previous code:
         // at the first code m_nextCode is 255).
         from = m_oldStart;
         length = start - m_oldStart + 1;
+        head = AppendToHead(m_oldHead, length - 1, m_oldHead & 0xFF);
     } else if (code >= 256) {
         return false;
     }
@@ -231,7 +378,12 @@ bool CUnpacker::Decode(std::uint32_t code, std::uint8_t*& out, const std::uint8_
     // Past 2^32 bytes the start entries no longer tell where a string lies.
     const bool inOutput =
         from >= m_outBasePos && (start < POSITION_LIMIT || from == start || code == m_nextCode);
-    if (length <= static_cast<std::uint64_t>(end - out) && inOutput) {
+    if (length <= HEAD_BYTES && end - out >= static_cast<std::ptrdiff_t>(HEAD_BYTES)) {
+        // The bytes past the string are overwritten by the strings after it.
+        StoreWord(out, head);
+        out += length;
+        m_firstByte = static_cast<std::int32_t>(head & 0xFF);
+    } else if (length <= static_cast<std::uint64_t>(end - out) && inOutput) {
         CopyString(out, end, from, length);
         out += length;
     } else if (!PushString(length)) {
@@ -239,18 +391,19 @@ bool CUnpacker::Decode(std::uint32_t code, std::uint8_t*& out, const std::uint8_
     }
     if (length >= LONG_STRING && m_pfnLongStringNotice != nullptr)
         m_pfnLongStringNotice();
-    AddEntry(start);
+    AddEntry(start, AppendToHead(m_oldHead, start - m_oldStart, m_firstByte));
     m_oldCode = code;
     m_oldStart = start;
+    m_oldHead = head;
     m_produced += length;
     return true;
 }
 
 // Copies the string of m_code from where it was decoded before in this call's
 // output. The code being defined is the previous string plus its first byte.
-// Short strings are moved 16 bytes at a time where out has room: the bytes
-// past the string are overwritten by the strings after it. An earlier string
-// ends at or before out, and each block is loaded whole before it is stored.
+// Strings are moved in blocks where out has room: the bytes past the string
+// are overwritten by the strings after it. An earlier string ends at or
+// before out.
 void CUnpacker::CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t from,
                            std::uint64_t length) {
     if (m_code < 256) {
@@ -260,10 +413,8 @@ void CUnpacker::CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint
     }
     const std::uint8_t* source = m_pOutBase + (from - m_outBasePos);
     const std::uint64_t copied = m_code == m_nextCode ? length - 1 : length;
-    if (length <= 16 && end - out >= 16) {
-        std::uint8_t block[16];
-        std::memcpy(block, source, 16);
-        std::memcpy(out, block, 16);
+    if (static_cast<std::uint64_t>(end - out) >= RoundUpToBlock(length)) {
+        CopyBlocks(out, source, length);
     } else {
         std::memcpy(out, source, copied);
     }
@@ -304,15 +455,16 @@ std::uint8_t* CUnpacker::Deliver(std::uint8_t* out, const std::uint8_t* end) {
     return out;
 }
 
-// Defines code m_nextCode as the previous string plus the first byte of the
-// current one, which starts at start; the first code defines 255, which is
-// never looked up.
-void CUnpacker::AddEntry(std::uint64_t start) {
+// Defines code m_nextCode, whose first bytes are head, as the previous string
+// plus the first byte of the current one, which starts at start; the first
+// code defines 255, which is never looked up.
+void CUnpacker::AddEntry(std::uint64_t start, std::uint32_t head) {
     if (!m_bAheadStarted)
         m_pPrefix[m_nextCode] = m_oldCode;
     m_pSuffix[m_nextCode] = static_cast<std::uint8_t>(m_firstByte);
+    m_pEntry[m_nextCode].head = head;
     ++m_nextCode;
-    m_pStart[m_nextCode] = static_cast<std::uint32_t>(start);
+    m_pEntry[m_nextCode].start = static_cast<std::uint32_t>(start);
 }
 
 // Takes the code's high bits from the current word and, when they are not

@@ -68,31 +68,40 @@ private:
     void CompletePrefixes();
     bool Decode(std::uint32_t code, std::uint8_t*& out, const std::uint8_t* end);
     bool DecodeAhead(std::uint8_t*& out, const std::uint8_t* end);
+    void DecodeRun(std::uint8_t*& out, const std::uint8_t* end);
     void FillAhead();
     void PrefetchAhead() const;
     void SyncSource();
     void CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t from,
                     std::uint64_t length);
     bool PushString(std::uint64_t length);
-    void AddEntry(std::uint64_t start);
+    void AddEntry(std::uint64_t start, std::uint32_t head);
     std::uint8_t* Deliver(std::uint8_t* out, const std::uint8_t* end);
     std::uint32_t GetCode();
     bool Grow();
     bool CreateTables(std::uint64_t size);
 
+    // Where a code's string was first decoded in the output, modulo 2^32, and
+    // its first HEAD_BYTES bytes (byte i in bits 8i to 8i + 7), so that a
+    // short string is written without reading the output. The entry after a
+    // code starts where its last byte was decoded, so a code's length is the
+    // gap to the next entry plus one; the entry after the newest code holds
+    // the current string's position.
+    struct SEntry {
+        std::uint32_t start;
+        std::uint32_t head;
+    };
+    static constexpr std::uint64_t HEAD_BYTES = 4;
+
     SourceFn m_pfnSource;
-    // The start, prefix and suffix tables share one allocation of
+    // The entry, prefix and suffix tables share one allocation of
     // m_tableSize * BYTES_PER_CODE bytes, so growing them succeeds or fails
     // as one.
-    static constexpr std::uint64_t BYTES_PER_CODE = 9;
+    static constexpr std::uint64_t BYTES_PER_CODE = 13;
     std::uint8_t* m_pTables = nullptr;
+    SEntry* m_pEntry = nullptr;
     std::uint32_t* m_pPrefix = nullptr;
     std::uint8_t* m_pSuffix = nullptr;
-    // Where each code's string was first decoded in the output, modulo 2^32.
-    // The entry after a code starts where its last byte was decoded, so a
-    // code's length is the gap to the next entry plus one; the entry after
-    // the newest code holds the current string's position.
-    std::uint32_t* m_pStart = nullptr;
     std::int32_t m_bitsLeft = 0;
     std::uint32_t m_bitBuffer = 0;
     std::uint32_t m_nextCode = 255;
@@ -109,6 +118,7 @@ private:
 
     NoticeFn m_pfnLongStringNotice;
     std::uint64_t m_oldStart = 0; // output position of the previous string
+    std::uint32_t m_oldHead = 0;  // and its first bytes, as in SEntry
     std::uint64_t m_produced = 0; // bytes decoded so far, delivered or not
     // Where the current Read() call's out began, and its output position, so
     // that strings decoded earlier in the same call can be copied from there.

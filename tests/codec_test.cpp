@@ -524,6 +524,21 @@ TEST(Unpacker, RoundTripsPastEveryWidthChange) {
     }
 }
 
+// The first code defines code 255, so a first byte of 255 is a literal that
+// equals the code being defined.
+TEST(Unpacker, ReadsAFirstByteOf255AsALiteral) {
+    Bytes input(40, 0xFF);
+    const Bytes text = TextBytes(2000, 15);
+    input.insert(input.end(), text.begin(), text.end());
+    const Bytes stream = Pack(input);
+    for (const std::size_t chunk : {0u, 1u, 5u}) {
+        SCOPED_TRACE(chunk);
+        const SUnpacked result = Unpack(stream, input.size(), chunk);
+        EXPECT_TRUE(result.ok);
+        EXPECT_TRUE(result.data == input);
+    }
+}
+
 TEST(Unpacker, AnnouncesEachStringOf1024BytesOrMore) {
     const struct {
         std::size_t longest;
