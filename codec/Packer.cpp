@@ -45,6 +45,53 @@ std::uint64_t GrowPoint(std::uint64_t slots) {
     return slots / 4 * 3;
 }
 
+// Adds code, width bits, to the bitCount bits not yet sent, and sends a word
+// once 32 are there. A code that fits the current word goes above the bits
+// already there. One that does not is rotated so that its high bits end this
+// word and its low bits start the next; from then on the bits are sent oldest
+// first.
+[[gnu::always_inline]] inline void PutBits(std::uint64_t& bits, std::int32_t& bitCount,
+                                           std::uint32_t code, std::int32_t width,
+                                           CPacker::SinkFn sink) {
+    const std::int32_t room = 32 - bitCount;
+    std::uint64_t value = code;
+    if (width > room) {
+        const std::int32_t low = width - room;
+        value = (code >> low) | (value & ((std::uint64_t{1} << low) - 1)) << room;
+    }
+    bits |= value << bitCount;
+    bitCount += width;
+    if (bitCount < 32)
+        return;
+    sink(static_cast<std::uint32_t>(bits), false);
+    bits >>= 32;
+    bitCount -= 32;
+}
+
+// Starts fetching the hash slots of the three-byte strings at the positions
+// of data up to LOOKAHEAD on that are not fetched yet (those before
+// prefetched): wherever the next strings begin, their first search that
+// reaches the hash is then already on its way. A search that finds nothing
+// often runs on past the end of its slot's cache line, so the next 32 bytes
+// are fetched too. Returns how far the positions are fetched now.
+template <typename Slot>
+const std::uint8_t* PrefetchSlots(const Slot* slots, std::int32_t shift,
+                                  const std::uint8_t* prefetched, const std::uint8_t* data,
+                                  const std::uint8_t* end) {
+    const std::ptrdiff_t left = end - data - 2;
+    if (left <= 0)
+        return prefetched;
+    const std::uint8_t* const stop = data + (left < LOOKAHEAD ? left : LOOKAHEAD);
+    const std::uint8_t* p = prefetched > data ? prefetched : data;
+    for (; p < stop; ++p) {
+        const auto* slot = reinterpret_cast<const std::uint8_t*>(
+            &slots[Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift]);
+        __builtin_prefetch(slot);
+        __builtin_prefetch(slot + 32);
+    }
+    return p > prefetched ? p : prefetched;
+}
+
 } // namespace
 
 CPacker::CPacker(SinkFn pfnSink, std::uint32_t wideKeysFrom)
@@ -96,109 +143,112 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
     m_bytesGiven += static_cast<std::uint64_t>(length);
     m_pPrefetched = data;
     while (data != end) {
-        data = m_bWideKeys ? Extend<SWideSlot>(data, end) : Extend<SNarrowSlot>(data, end);
-        if (data == end)
-            break;
-        const std::uint8_t byte = *data++;
-        if (!EndString(byte, static_cast<std::uint64_t>(end - data))) {
+        data = m_bWideKeys ? PackRun<SWideSlot>(data, end) : PackRun<SNarrowSlot>(data, end);
+        if (!AfterString(static_cast<std::uint64_t>(end - data))) {
             m_bFailed = true;
             return;
         }
-        Prefetch(data, end);
     }
 }
 
-// Follows the dictionary from the pending code along data, which is not
-// empty, and returns where the pending string ends: at the byte no child
-// matches, or at end. After a miss in the hash m_freeSlot and m_missHash say
-// where the new child goes.
+// Packs the strings along data until the input ends or a string ends that
+// needs AfterString(). Each string follows the dictionary from the pending
+// code: the children of literals by direct indexing, longer strings through
+// the hash. At the byte no child matches, the pending code is emitted,
+// pending + byte is entered as the next code and byte starts a new string.
+// This is where nearly all the time goes, so it is one loop over locals: kept
+// in members, the state would be loaded again after every store to a table
+// and every call of the sink, either of which may change any member as far as
+// the compiler can tell.
 template <typename Slot>
-const std::uint8_t* CPacker::Extend(const std::uint8_t* data, const std::uint8_t* end) {
-    std::uint32_t code = m_pending;
-    std::uint64_t hash = m_hash;
-    if (code < 256) {
-        const std::uint32_t pair = m_pRootChild[code << 8 | *data];
-        if (pair == NO_CODE)
-            return data;
-        code = pair;
-        hash = Mix(hash, *data++);
-    }
-    const Slot* const slots = static_cast<const Slot*>(m_pSlots);
+const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_t* end) {
+    using Key = typename Slot::Key;
+    Slot* const slots = static_cast<Slot*>(m_pSlots);
+    std::uint32_t* const rootChild = m_pRootChild;
+    std::uint32_t* const tag = m_pTag;
     const std::int32_t shift = 64 - m_slotBits;
     const std::uint64_t mask = SlotCount() - 1;
-    for (; data != end; ++data) {
-        const std::uint64_t next = Mix(hash, *data);
-        const typename Slot::Key key = typename Slot::Key{code} << 8 | *data;
-        std::uint64_t i = next >> shift;
-        std::uint32_t child = slots[i].code;
-        while (child != 0 && slots[i].key != key) {
-            i = (i + 1) & mask;
-            child = slots[i].code;
+    const std::int32_t width = m_codeWidth;
+    const SinkFn sink = m_pfnSink;
+    // Strings that may end before AfterString() can have work: each brings
+    // the next code one nearer the width change and the wide keys, and the
+    // hash at most one slot nearer growing. At least one string always ends.
+    std::uint64_t quiet = std::min(m_tableSize - 3 - m_nextCode, m_growAt - m_slotsUsed);
+    if (!m_bWideKeys)
+        quiet = std::min<std::uint64_t>(quiet, m_wideKeysFrom - m_nextCode);
+    quiet = std::max<std::uint64_t>(quiet, 1);
+    std::uint32_t code = m_pending;
+    std::uint64_t hash = m_hash;
+    std::uint32_t next = m_nextCode;
+    std::uint64_t used = m_slotsUsed;
+    std::uint64_t bits = m_bits;
+    std::int32_t bitCount = m_bitCount;
+    const std::uint8_t* prefetched = m_pPrefetched;
+    while (data != end) {
+        bool inHash = true;
+        if (code < 256) {
+            const std::uint32_t pair = rootChild[code << 8 | *data];
+            inHash = pair != NO_CODE;
+            if (inHash) {
+                code = pair;
+                hash = Mix(hash, *data++);
+            }
         }
-        if (child == 0) {
-            m_freeSlot = i;
-            m_missHash = next;
+        std::uint64_t freeSlot = 0;
+        std::uint64_t missHash = 0;
+        for (; inHash && data != end; ++data) {
+            const std::uint64_t extended = Mix(hash, *data);
+            const Key key = Key{code} << 8 | *data;
+            std::uint64_t i = extended >> shift;
+            std::uint32_t child = slots[i].code;
+            while (child != 0 && slots[i].key != key) {
+                i = (i + 1) & mask;
+                child = slots[i].code;
+            }
+            if (child == 0) {
+                freeSlot = i;
+                missHash = extended;
+                break;
+            }
+            code = child;
+            hash = extended;
+        }
+        if (data == end)
             break;
+        const std::uint8_t byte = *data++;
+        PutBits(bits, bitCount, code, width, sink);
+        const std::uint32_t added = next++;
+        if (code < 256) {
+            rootChild[code << 8 | byte] = added;
+        } else {
+            tag[added] = TagOf(missHash);
+            slots[freeSlot] = Slot{Key{code} << 8 | byte, added};
+            ++used;
         }
-        code = child;
-        hash = next;
+        code = byte;
+        hash = Mix(HASH_SEED, byte);
+        prefetched = PrefetchSlots(slots, shift, prefetched, data, end);
+        if (--quiet == 0)
+            break;
     }
     m_pending = code;
     m_hash = hash;
+    m_nextCode = next;
+    m_slotsUsed = used;
+    m_bits = bits;
+    m_bitCount = bitCount;
+    m_pPrefetched = prefetched;
     return data;
 }
 
-template <typename Slot>
-void CPacker::InsertSlot(std::uint32_t code, std::uint8_t byte) {
-    static_cast<Slot*>(m_pSlots)[m_freeSlot] =
-        Slot{typename Slot::Key{m_pending} << 8 | byte, code};
-}
-
-// Emits the pending code, enters pending + byte as the next code and starts a
-// new string at byte. Returns false when the tables cannot grow.
-bool CPacker::EndString(std::uint8_t byte, std::uint64_t bytesLeft) {
-    PutCode(m_pending, m_codeWidth);
-    const std::uint32_t code = m_nextCode++;
-    if (m_pending < 256) {
-        m_pRootChild[m_pending << 8 | byte] = code;
-    } else {
-        m_pTag[code] = TagOf(m_missHash);
-        if (m_bWideKeys)
-            InsertSlot<SWideSlot>(code, byte);
-        else
-            InsertSlot<SNarrowSlot>(code, byte);
-        ++m_slotsUsed;
-    }
-    m_pending = byte;
-    m_hash = Mix(HASH_SEED, byte);
+// After a string has been entered: changes the width or grows the hash when
+// the new code calls for it. Returns false when the tables cannot grow.
+bool CPacker::AfterString(std::uint64_t bytesLeft) {
     if (m_nextCode == m_tableSize - 3 && !ChangeWidth())
         return false;
     if (!m_bWideKeys && m_nextCode >= m_wideKeysFrom && !GrowHash(m_slotBits, true, bytesLeft))
         return false;
     return m_slotsUsed < m_growAt || GrowHash(GrownSlotBits(bytesLeft), m_bWideKeys, bytesLeft);
-}
-
-// Starts fetching the hash slots of the three-byte strings at the next
-// LOOKAHEAD positions of data: wherever the next strings begin, their first
-// search that reaches the hash is then already on its way. A search that finds
-// nothing often runs on past the end of its slot's cache line, so the next
-// 32 bytes are fetched too.
-void CPacker::Prefetch(const std::uint8_t* data, const std::uint8_t* end) {
-    const std::ptrdiff_t left = end - data - 2;
-    if (left <= 0)
-        return;
-    const std::uint8_t* const stop = data + (left < LOOKAHEAD ? left : LOOKAHEAD);
-    const std::uint8_t* p = m_pPrefetched > data ? m_pPrefetched : data;
-    const std::int32_t shift = 64 - m_slotBits;
-    const auto* const base = static_cast<const std::uint8_t*>(m_pSlots);
-    for (; p < stop; ++p) {
-        const std::uint8_t* slot =
-            base + (Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift) * SlotSize();
-        __builtin_prefetch(slot);
-        __builtin_prefetch(slot + 32);
-    }
-    if (p > m_pPrefetched)
-        m_pPrefetched = p;
 }
 
 // The width-change code, the all-ones code at the old width, is emitted
@@ -318,21 +368,6 @@ void CPacker::Finish() {
     m_pfnSink(0, true);
 }
 
-// A code that fits the current word goes above the bits already there. One
-// that does not is rotated so that its high bits end this word and its low
-// bits start the next; from then on the bits are sent oldest first.
 void CPacker::PutCode(std::uint32_t code, std::int32_t width) {
-    const std::int32_t room = 32 - m_bitCount;
-    std::uint64_t value = code;
-    if (width > room) {
-        const std::int32_t low = width - room;
-        value = (code >> low) | (value & ((std::uint64_t{1} << low) - 1)) << room;
-    }
-    m_bits |= value << m_bitCount;
-    m_bitCount += width;
-    if (m_bitCount < 32)
-        return;
-    m_pfnSink(static_cast<std::uint32_t>(m_bits), false);
-    m_bits >>= 32;
-    m_bitCount -= 32;
+    PutBits(m_bits, m_bitCount, code, width, m_pfnSink);
 }

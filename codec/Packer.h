@@ -74,11 +74,8 @@ private:
 
     bool CreateTables();
     template <typename Slot>
-    const std::uint8_t* Extend(const std::uint8_t* data, const std::uint8_t* end);
-    bool EndString(std::uint8_t byte, std::uint64_t bytesLeft);
-    template <typename Slot>
-    void InsertSlot(std::uint32_t code, std::uint8_t byte);
-    void Prefetch(const std::uint8_t* data, const std::uint8_t* end);
+    const std::uint8_t* PackRun(const std::uint8_t* data, const std::uint8_t* end);
+    bool AfterString(std::uint64_t bytesLeft);
     bool ChangeWidth();
     bool GrowHash(std::int32_t bits, bool wide, std::uint64_t bytesLeft);
     template <typename From, typename To>
@@ -102,12 +99,10 @@ private:
     std::uint32_t m_wideKeysFrom;
     std::int32_t m_slotBits = 0;
     std::uint64_t m_slotsUsed = 0;
-    std::uint64_t m_growAt = 0;   // m_slotsUsed that makes the hash grow
-    std::uint64_t m_freeSlot = 0; // where the last search that found nothing ended
+    std::uint64_t m_growAt = 0; // m_slotsUsed that makes the hash grow
 
     std::uint32_t m_pending = NO_CODE;
     std::uint64_t m_hash = 0;                    // hash of the pending string's bytes
-    std::uint64_t m_missHash = 0;                // of the pending string and the byte that ended it
     const std::uint8_t* m_pPrefetched = nullptr; // input up to here is prefetched
     std::uint32_t m_nextCode = 0;
     // 64 bits wide because the 32-bit stage holds 2^32 entries.
