@@ -146,7 +146,6 @@ bool CUnpacker::DecodeAhead(std::uint8_t*& out, const std::uint8_t* end) {
             if (m_aheadPos != before)
                 continue;
         }
-        PrefetchAhead();
         const std::uint32_t i = m_aheadPos++ % AHEAD;
         m_consumedBits += m_aheadCodeWidth[i];
         if (!Decode(m_aheadCode[i], out, end))
@@ -178,7 +177,8 @@ void CUnpacker::DecodeRun(std::uint8_t*& out, const std::uint8_t* end) {
     std::uint32_t oldCode = m_oldCode;
     std::uint64_t consumed = m_consumedBits;
     while (pos != stop && next != widthChange && end - o >= static_cast<std::ptrdiff_t>(BLOCK)) {
-        // PrefetchAhead(), knowing the ring holds the codes it looks at.
+        // The entry of a code a little ahead, and the output bytes of a
+        // nearer one, whose entry should have arrived by now.
         const std::uint32_t ahead = m_aheadCode[(pos + ENTRY_DISTANCE) % AHEAD];
         __builtin_prefetch(&entry[ahead < next ? ahead : 0]);
         const std::uint32_t near = m_aheadCode[(pos + OUTPUT_DISTANCE) % AHEAD];
@@ -310,29 +310,6 @@ void CUnpacker::CompletePrefixes() {
             m_prefixCode = code;
         } else if (kind != ECode::WidthChange) {
             break; // not reached: these codes were decoded already
-        }
-    }
-}
-
-// Starts loading the start entry of a code a little ahead, and the output
-// bytes of a code nearer, whose entry should have arrived by now.
-void CUnpacker::PrefetchAhead() const {
-    if (m_aheadEnd - m_aheadPos > ENTRY_DISTANCE) {
-        const std::uint32_t code = m_aheadCode[(m_aheadPos + ENTRY_DISTANCE) % AHEAD];
-        if (code < m_tableSize) {
-            // Both ends of the entry pair that gives the length.
-            const auto first = reinterpret_cast<std::uintptr_t>(&m_pEntry[code]);
-            __builtin_prefetch(reinterpret_cast<const void*>(first));
-            __builtin_prefetch(reinterpret_cast<const void*>(first + sizeof(SEntry) + 3));
-        }
-    }
-    if (m_aheadEnd - m_aheadPos > OUTPUT_DISTANCE) {
-        const std::uint32_t code = m_aheadCode[(m_aheadPos + OUTPUT_DISTANCE) % AHEAD];
-        if (code >= 256 && code < m_nextCode &&
-            m_pEntry[code + 1].start - m_pEntry[code].start >= HEAD_BYTES) {
-            const std::uint64_t offset = m_pEntry[code].start - m_outBasePos;
-            __builtin_prefetch(reinterpret_cast<const void*>(
-                reinterpret_cast<std::uintptr_t>(m_pOutBase) + offset));
         }
     }
 }

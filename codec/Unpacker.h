@@ -70,7 +70,6 @@ private:
     bool DecodeAhead(std::uint8_t*& out, const std::uint8_t* end);
     void DecodeRun(std::uint8_t*& out, const std::uint8_t* end);
     void FillAhead();
-    void PrefetchAhead() const;
     void SyncSource();
     void CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t from,
                     std::uint64_t length);
