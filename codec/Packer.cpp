@@ -24,6 +24,8 @@ constexpr std::int32_t PROJECTED_SLOT_BITS = 18;
 constexpr std::int32_t MAX_GROWTH_BITS = 5;
 // Input positions whose three-byte string is prefetched ahead of the search.
 constexpr std::ptrdiff_t LOOKAHEAD = 24;
+// The longest string whose slot is prefetched when a string begins.
+constexpr std::ptrdiff_t MAX_PATH_DEPTH = 12;
 
 // The hash of a string is folded byte by byte from HASH_SEED. It only picks
 // where a search starts: the slot's key decides.
@@ -90,6 +92,26 @@ const std::uint8_t* PrefetchSlots(const Slot* slots, std::int32_t shift,
         __builtin_prefetch(slot + 32);
     }
     return p > prefetched ? p : prefetched;
+}
+
+// Starts fetching the slots that the search of the string just begun at
+// data[-1], whose hash is hash, reads after its three-byte one (which
+// PrefetchSlots has on its way already): those of its strings of four up to
+// depth bytes, depth at most MAX_PATH_DEPTH. Without this the search waits
+// for each of them in turn. Neighbouring strings tend to be alike in length,
+// so the caller passes one more than the length of the string before: on
+// random input, whose strings are two or three bytes, nothing is fetched.
+template <typename Slot>
+void PrefetchPath(const Slot* slots, std::int32_t shift, std::uint64_t hash,
+                  const std::uint8_t* data, const std::uint8_t* end, std::ptrdiff_t depth) {
+    depth = std::min(depth, MAX_PATH_DEPTH);
+    if (depth < 4 || end - data < depth - 1)
+        return;
+    hash = Mix(Mix(hash, data[0]), data[1]);
+    for (std::ptrdiff_t k = 2; k < depth - 1; ++k) {
+        hash = Mix(hash, data[k]);
+        __builtin_prefetch(&slots[hash >> shift]);
+    }
 }
 
 } // namespace
@@ -184,6 +206,8 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
     std::uint64_t bits = m_bits;
     std::int32_t bitCount = m_bitCount;
     const std::uint8_t* prefetched = m_pPrefetched;
+    // Just after the pending string's first byte, as far as this run knows.
+    const std::uint8_t* begun = data;
     while (data != end) {
         bool inHash = true;
         if (code < 256) {
@@ -227,6 +251,8 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
         }
         code = byte;
         hash = Mix(HASH_SEED, byte);
+        PrefetchPath(slots, shift, hash, data, end, data - begun + 1);
+        begun = data;
         prefetched = PrefetchSlots(slots, shift, prefetched, data, end);
         if (--quiet == 0)
             break;
