@@ -1,16 +1,23 @@
+# shellcheck shell=bash
 # Timing for the comparison scripts; sourced. RUNS (default 5) sets how many
 # runs each measurement takes the best of.
 runs=${RUNS:-5}
 
-# Best wall time of $runs runs of a command (its output discarded), in
-# nanoseconds. A failing command is timed all the same.
+# Wall time of one run of a command (its output discarded), in nanoseconds.
+# A failing command is timed all the same.
+time_ns() {
+    local start end
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || true
+    end=$(date +%s%N)
+    echo $((end - start))
+}
+
+# Best wall time of $runs runs of a command, in nanoseconds.
 best_ns() {
-    local best="" start end t
+    local best="" t
     for _ in $(seq "$runs"); do
-        start=$(date +%s%N)
-        "$@" >/dev/null 2>&1 || true
-        end=$(date +%s%N)
-        t=$((end - start))
+        t=$(time_ns "$@")
         if [[ -z $best || $t -lt $best ]]; then best=$t; fi
     done
     echo "$best"
