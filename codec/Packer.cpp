@@ -121,7 +121,7 @@ CPacker::CPacker(SinkFn pfnSink, std::uint32_t wideKeysFrom)
       m_pfnSink(pfnSink) {}
 
 CPacker::~CPacker() {
-    std::free(m_pTag);
+    FreeZeroed(m_pTag, m_tableSize * sizeof(std::uint32_t));
     std::free(m_pRootChild);
     FreeZeroed(m_pSlots, SlotBytes());
 }
@@ -132,8 +132,21 @@ void CPacker::AddTableBytes(std::int64_t bytes) {
         m_peakBytes = m_tableBytes;
 }
 
+// Makes the tag table hold count entries, keeping those it holds.
+bool CPacker::ResizeTags(std::uint64_t count) {
+    if (count > SIZE_MAX / sizeof(std::uint32_t))
+        return false;
+    void* tags = ResizeZeroed(m_pTag, m_tableSize * sizeof(std::uint32_t),
+                              static_cast<std::size_t>(count) * sizeof(std::uint32_t));
+    if (tags == nullptr)
+        return false;
+    m_pTag = static_cast<std::uint32_t*>(tags);
+    m_tableSize = count;
+    return true;
+}
+
 bool CPacker::CreateTables() {
-    if (!ResizeTable(m_pTag, FIRST_TABLE_SIZE) || !ResizeTable(m_pRootChild, ROOT_CHILDREN))
+    if (!ResizeTags(FIRST_TABLE_SIZE) || !ResizeTable(m_pRootChild, ROOT_CHILDREN))
         return false;
     std::memset(m_pRootChild, 0xFF, ROOT_CHILDREN * sizeof(std::uint32_t));
     m_slotBits = FIRST_SLOT_BITS;
@@ -144,7 +157,6 @@ bool CPacker::CreateTables() {
     AddTableBytes(static_cast<std::int64_t>(FIRST_TABLE_SIZE * sizeof(std::uint32_t) +
                                             ROOT_CHILDREN * sizeof(std::uint32_t) + SlotBytes()));
     m_nextCode = 256;
-    m_tableSize = FIRST_TABLE_SIZE;
     return true;
 }
 
@@ -284,11 +296,10 @@ bool CPacker::ChangeWidth() {
     PutCode(static_cast<std::uint32_t>(m_tableSize - 1), m_codeWidth);
     if (m_codeWidth == MAX_WIDTH)
         return false;
-    const std::uint64_t size = m_tableSize * 2;
-    if (!ResizeTable(m_pTag, size))
+    const std::uint64_t added = m_tableSize;
+    if (!ResizeTags(m_tableSize * 2))
         return false;
-    AddTableBytes(static_cast<std::int64_t>(m_tableSize * sizeof(std::uint32_t)));
-    m_tableSize = size;
+    AddTableBytes(static_cast<std::int64_t>(added * sizeof(std::uint32_t)));
     ++m_codeWidth;
     return true;
 }

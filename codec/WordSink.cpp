@@ -1,6 +1,8 @@
 #include "codec/WordSink.h"
 
-#include <cstdlib>
+#include "platform/LargeMemory.h"
+
+#include <cstddef>
 
 std::uint32_t* g_pWords = nullptr;
 std::int32_t g_wordCapacity = 0;
@@ -11,9 +13,13 @@ namespace {
 
 constexpr std::int32_t FIRST_CAPACITY = 10;
 
+std::size_t Bytes(std::int32_t words) {
+    return static_cast<std::size_t>(words) * sizeof(std::uint32_t);
+}
+
 // Grows the array by a third (the capacities run 10, 13, 17, 22, ...), the
 // last step clamped to MAX_SINK_WORDS. Returns false, leaving the array as it
-// was, when it is already at that limit or realloc fails.
+// was, when it is already at that limit or memory runs out.
 bool GrowWords() {
     if (g_wordCapacity >= MAX_SINK_WORDS)
         return false;
@@ -21,7 +27,7 @@ bool GrowWords() {
     std::int32_t capacity = g_wordCapacity / 3 * 4 + g_wordCapacity % 3 * 4 / 3;
     if (capacity > MAX_SINK_WORDS)
         capacity = MAX_SINK_WORDS;
-    void* p = std::realloc(g_pWords, static_cast<std::size_t>(capacity) * sizeof(std::uint32_t));
+    void* p = ResizeZeroed(g_pWords, Bytes(g_wordCapacity), Bytes(capacity));
     if (p == nullptr)
         return false;
     g_pWords = static_cast<std::uint32_t*>(p);
@@ -35,7 +41,7 @@ void AppendWord(std::uint32_t word, bool flush) {
     if (flush || g_bWordSinkFailed)
         return;
     if (g_pWords == nullptr) {
-        void* p = std::malloc(FIRST_CAPACITY * sizeof(std::uint32_t));
+        void* p = AllocateZeroed(Bytes(FIRST_CAPACITY));
         if (p == nullptr) {
             g_bWordSinkFailed = true;
             return;
@@ -52,7 +58,7 @@ void AppendWord(std::uint32_t word, bool flush) {
 }
 
 void ReleaseWords() {
-    std::free(g_pWords);
+    FreeZeroed(g_pWords, Bytes(g_wordCapacity));
     g_pWords = nullptr;
     g_wordCapacity = 0;
     g_wordCount = 0;

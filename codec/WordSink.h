@@ -6,7 +6,8 @@
 // Only one packing can fill it at a time; the importer takes the words and
 // then calls ReleaseWords().
 
-// The words appended so far, null while the sink is empty.
+// The words appended so far, null while the sink is empty; a block from
+// AllocateZeroed() of g_wordCapacity words (platform/LargeMemory.h).
 extern std::uint32_t* g_pWords;
 // Number of words the array can hold.
 extern std::int32_t g_wordCapacity;

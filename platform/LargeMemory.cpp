@@ -2,12 +2,13 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
 
-// Under AddressSanitizer populated blocks stay on the heap.
+// Under AddressSanitizer blocks stay on the heap.
 #if defined(__SANITIZE_ADDRESS__)
 #define OSTREVANE_ASAN 1
 #elif defined(__has_feature)
@@ -23,8 +24,10 @@ namespace {
 
 constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
 
+// Whether a block of this size is mapped on its own; on the heap otherwise,
+// where AddressSanitizer sees accesses past its end.
 bool IsMapped(std::size_t bytes) {
-#if defined(__linux__)
+#if defined(__linux__) && !defined(OSTREVANE_ASAN)
     return bytes >= HUGE_PAGE;
 #else
     (void)bytes;
@@ -74,6 +77,25 @@ void FreeZeroed(void* p, std::size_t bytes) {
 #if defined(__linux__)
     munmap(p, MappedSize(bytes));
 #endif
+}
+
+void* ResizeZeroed(void* p, std::size_t oldBytes, std::size_t newBytes) {
+    if (p == nullptr)
+        return AllocateZeroed(newBytes);
+    if (!IsMapped(oldBytes) && !IsMapped(newBytes)) {
+        void* q = std::realloc(p, newBytes == 0 ? 1 : newBytes);
+        if (q != nullptr && newBytes > oldBytes)
+            std::memset(static_cast<std::uint8_t*>(q) + oldBytes, 0, newBytes - oldBytes);
+        return q;
+    }
+    if (IsMapped(oldBytes) && IsMapped(newBytes) && MappedSize(oldBytes) == MappedSize(newBytes))
+        return p; // the mapping already covers it, zero beyond what was used
+    void* q = AllocateZeroed(newBytes);
+    if (q == nullptr)
+        return nullptr;
+    std::memcpy(q, p, oldBytes < newBytes ? oldBytes : newBytes);
+    FreeZeroed(p, oldBytes);
+    return q;
 }
 
 void* AllocatePopulated(std::size_t bytes) {

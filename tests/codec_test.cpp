@@ -2,6 +2,7 @@
 #include "codec/Unpacker.h"
 #include "codec/WordSink.h"
 #include "codec/WordSource.h"
+#include "platform/LargeMemory.h"
 #include "tests/CodeStream.h"
 
 #include <gtest/gtest.h>
@@ -227,12 +228,16 @@ TEST(WordSink, GrowsByAThirdFromTenWords) {
 TEST(WordSink, RefusesWordsPastTheInt32ByteLimit) {
     // A real small array posing as a full one, so the limit is reached
     // without allocating 2 GiB; nothing is written when the append fails.
-    g_pWords = static_cast<std::uint32_t*>(std::malloc(4 * sizeof(std::uint32_t)));
+    constexpr std::int32_t realCapacity = 4;
+    g_pWords = static_cast<std::uint32_t*>(AllocateZeroed(realCapacity * sizeof(std::uint32_t)));
     g_wordCapacity = g_wordCount = MAX_SINK_WORDS;
     AppendWord(5, false);
     EXPECT_TRUE(g_bWordSinkFailed);
     EXPECT_EQ(g_wordCount, MAX_SINK_WORDS);
 
+    // The array is freed by its capacity, so it stops posing first.
+    g_wordCapacity = realCapacity;
+    g_wordCount = 0;
     ReleaseWords();
     EXPECT_FALSE(g_bWordSinkFailed);
     AppendWord(5, false);

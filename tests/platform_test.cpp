@@ -1,6 +1,7 @@
 // The platform's file access and message boxes.
 
 #include "platform/File.h"
+#include "platform/LargeMemory.h"
 #include "platform/MemFile.h"
 #include "platform/MessageBox.h"
 #include "tests/TestFiles.h"
@@ -153,4 +154,36 @@ TEST(MessageBox, DefaultAnswersAndHandlerReplacement) {
         EXPECT_EQ(recorder.Messages()[0].style, 8196u);
     }
     SetMessageBoxHandler(previous);
+}
+
+// A table that grows from a few bytes through the size where it is mapped on
+// its own and on to larger mappings keeps what it held and reads zero beyond.
+TEST(LargeMemory, ResizeZeroedKeepsTheContentsAndZeroesTheRest) {
+    const std::size_t sizes[] = {16,
+                                 4096,
+                                 (std::size_t{2} << 20) - 8,
+                                 (std::size_t{2} << 20) + 8,
+                                 (std::size_t{3} << 20),
+                                 (std::size_t{9} << 20)};
+    std::size_t size = 0;
+    auto* block = static_cast<std::uint8_t*>(ResizeZeroed(nullptr, 0, sizes[0]));
+    ASSERT_NE(block, nullptr);
+    size = sizes[0];
+    for (std::size_t i = 0; i < size; ++i)
+        block[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    for (std::size_t next : sizes) {
+        if (next == size)
+            continue;
+        block = static_cast<std::uint8_t*>(ResizeZeroed(block, size, next));
+        ASSERT_NE(block, nullptr);
+        for (std::size_t i = 0; i < size; ++i)
+            ASSERT_EQ(block[i], static_cast<std::uint8_t>(i * 7 + 1))
+                << "at " << i << " of " << next;
+        for (std::size_t i = size; i < next; ++i)
+            ASSERT_EQ(block[i], 0) << "at " << i << " of " << next;
+        for (std::size_t i = size; i < next; ++i)
+            block[i] = static_cast<std::uint8_t>(i * 7 + 1);
+        size = next;
+    }
+    FreeZeroed(block, size);
 }
