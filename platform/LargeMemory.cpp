@@ -93,6 +93,14 @@ void* ResizeZeroed(void* p, std::size_t oldBytes, std::size_t newBytes) {
     void* q = AllocateZeroed(newBytes);
     if (q == nullptr)
         return nullptr;
+#if defined(__linux__)
+    // A mapping moves to the start of the larger one without being copied,
+    // and both start on a huge page, so its huge pages stay whole.
+    if (IsMapped(oldBytes) && newBytes > oldBytes &&
+        mremap(p, MappedSize(oldBytes), MappedSize(oldBytes), MREMAP_MAYMOVE | MREMAP_FIXED, q) !=
+            MAP_FAILED)
+        return q;
+#endif
     std::memcpy(q, p, oldBytes < newBytes ? oldBytes : newBytes);
     FreeZeroed(p, oldBytes);
     return q;
