@@ -26,6 +26,16 @@ constexpr std::int32_t MAX_GROWTH_BITS = 5;
 constexpr std::ptrdiff_t LOOKAHEAD = 24;
 // The longest string whose slot is prefetched when a string begins.
 constexpr std::ptrdiff_t MAX_PATH_DEPTH = 12;
+// A search that reaches the third byte after its string's first fetches the
+// slots FOLLOW_LEAD bytes further on and the FOLLOW_STEP after them, and does
+// so again every FOLLOW_STEP bytes while it goes on; the string before is no
+// guide to how long a string of silence or of a repeated phrase turns out.
+constexpr std::ptrdiff_t FOLLOW_FROM = 2;
+constexpr std::int32_t FOLLOW_LEAD = 6;
+constexpr std::int32_t FOLLOW_STEP = 16;
+// A string among the newest codes skips that: its longer strings, newer
+// still, are in cache, as along a long run of one byte.
+constexpr std::uint32_t RECENT_CODES = 16384;
 
 // The hash of a string is folded byte by byte from HASH_SEED. It only picks
 // where a search starts: the slot's key decides.
@@ -109,6 +119,19 @@ void PrefetchPath(const Slot* slots, std::int32_t shift, std::uint64_t hash,
         return;
     hash = Mix(Mix(hash, data[0]), data[1]);
     for (std::ptrdiff_t k = 2; k < depth - 1; ++k) {
+        hash = Mix(hash, data[k]);
+        __builtin_prefetch(&slots[hash >> shift]);
+    }
+}
+
+// Starts fetching the slots of the strings that extend the one of hash by
+// data[0] up to each of data[FOLLOW_LEAD] to data[FOLLOW_LEAD + FOLLOW_STEP - 1].
+template <typename Slot>
+void PrefetchFollowing(const Slot* slots, std::int32_t shift, std::uint64_t hash,
+                       const std::uint8_t* data) {
+    for (std::int32_t k = 0; k < FOLLOW_LEAD; ++k)
+        hash = Mix(hash, data[k]);
+    for (std::int32_t k = FOLLOW_LEAD; k < FOLLOW_LEAD + FOLLOW_STEP; ++k) {
         hash = Mix(hash, data[k]);
         __builtin_prefetch(&slots[hash >> shift]);
     }
@@ -220,6 +243,8 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
     const std::uint8_t* prefetched = m_pPrefetched;
     // Just after the pending string's first byte, as far as this run knows.
     const std::uint8_t* begun = data;
+    // Where the search next fetches slots further along its string.
+    const std::uint8_t* follow = end;
     while (data != end) {
         bool inHash = true;
         if (code < 256) {
@@ -233,6 +258,11 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
         std::uint64_t freeSlot = 0;
         std::uint64_t missHash = 0;
         for (; inHash && data != end; ++data) {
+            if (data == follow) {
+                follow = end - data > FOLLOW_STEP ? data + FOLLOW_STEP : end;
+                if (next - code > RECENT_CODES && end - data >= FOLLOW_LEAD + FOLLOW_STEP)
+                    PrefetchFollowing(slots, shift, hash, data);
+            }
             const std::uint64_t extended = Mix(hash, *data);
             const Key key = Key{code} << 8 | *data;
             std::uint64_t i = extended >> shift;
@@ -265,6 +295,7 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
         hash = Mix(HASH_SEED, byte);
         PrefetchPath(slots, shift, hash, data, end, data - begun + 1);
         begun = data;
+        follow = end - data > FOLLOW_FROM ? data + FOLLOW_FROM : end;
         prefetched = PrefetchSlots(slots, shift, prefetched, data, end);
         if (--quiet == 0)
             break;
