@@ -104,6 +104,19 @@ const std::uint8_t* PrefetchSlots(const Slot* slots, std::int32_t shift,
     return p > prefetched ? p : prefetched;
 }
 
+// Starts fetching the slots of the strings that extend the one of hash by
+// data[0] up to each of data[skip] to data[skip + count - 1].
+template <typename Slot>
+void PrefetchExtensions(const Slot* slots, std::int32_t shift, std::uint64_t hash,
+                        const std::uint8_t* data, std::ptrdiff_t skip, std::ptrdiff_t count) {
+    for (std::ptrdiff_t k = 0; k < skip; ++k)
+        hash = Mix(hash, data[k]);
+    for (std::ptrdiff_t k = skip; k < skip + count; ++k) {
+        hash = Mix(hash, data[k]);
+        __builtin_prefetch(&slots[hash >> shift]);
+    }
+}
+
 // Starts fetching the slots that the search of the string just begun at
 // data[-1], whose hash is hash, reads after its three-byte one (which
 // PrefetchSlots has on its way already): those of its strings of four up to
@@ -115,26 +128,8 @@ template <typename Slot>
 void PrefetchPath(const Slot* slots, std::int32_t shift, std::uint64_t hash,
                   const std::uint8_t* data, const std::uint8_t* end, std::ptrdiff_t depth) {
     depth = std::min(depth, MAX_PATH_DEPTH);
-    if (depth < 4 || end - data < depth - 1)
-        return;
-    hash = Mix(Mix(hash, data[0]), data[1]);
-    for (std::ptrdiff_t k = 2; k < depth - 1; ++k) {
-        hash = Mix(hash, data[k]);
-        __builtin_prefetch(&slots[hash >> shift]);
-    }
-}
-
-// Starts fetching the slots of the strings that extend the one of hash by
-// data[0] up to each of data[FOLLOW_LEAD] to data[FOLLOW_LEAD + FOLLOW_STEP - 1].
-template <typename Slot>
-void PrefetchFollowing(const Slot* slots, std::int32_t shift, std::uint64_t hash,
-                       const std::uint8_t* data) {
-    for (std::int32_t k = 0; k < FOLLOW_LEAD; ++k)
-        hash = Mix(hash, data[k]);
-    for (std::int32_t k = FOLLOW_LEAD; k < FOLLOW_LEAD + FOLLOW_STEP; ++k) {
-        hash = Mix(hash, data[k]);
-        __builtin_prefetch(&slots[hash >> shift]);
-    }
+    if (depth >= 4 && end - data >= depth - 1)
+        PrefetchExtensions(slots, shift, hash, data, 2, depth - 3);
 }
 
 } // namespace
@@ -261,7 +256,7 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
             if (data == follow) {
                 follow = end - data > FOLLOW_STEP ? data + FOLLOW_STEP : end;
                 if (next - code > RECENT_CODES && end - data >= FOLLOW_LEAD + FOLLOW_STEP)
-                    PrefetchFollowing(slots, shift, hash, data);
+                    PrefetchExtensions(slots, shift, hash, data, FOLLOW_LEAD, FOLLOW_STEP);
             }
             const std::uint64_t extended = Mix(hash, *data);
             const Key key = Key{code} << 8 | *data;
