@@ -106,8 +106,8 @@ private:
     std::uint64_t m_hash = 0;                    // hash of the pending string's bytes
     const std::uint8_t* m_pPrefetched = nullptr; // input up to here is prefetched
     std::uint32_t m_nextCode = 0;
-    // Entries of the tag table; 64 bits wide because the 32-bit stage holds
-    // 2^32 entries.
+    // Codes the current width can name, 2^m_codeWidth, and the entries the
+    // tag table holds; 64 bits wide because the 32-bit stage holds 2^32.
     std::uint64_t m_tableSize = 0;
     std::int32_t m_codeWidth = 9;
     // Bits not yet sent, the oldest at the bottom; fewer than 32 between codes.

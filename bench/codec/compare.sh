@@ -19,7 +19,7 @@ corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 files=(random.bin text.txt picture.bmp sound.wav runs.bin)
 # Writes the corpus and runs nothing.
-"$build/bench/bench_codec" --corpus "$corpus" --benchmark_filter='^$' >/dev/null 2>&1
+"$build/bench/bench_codec" --corpus "$corpus" --benchmark_filter='^$' >/dev/null
 for file in "${files[@]}"; do
     compress -c "$corpus/$file" >"$corpus/$file.Z"
 done
