@@ -20,8 +20,8 @@ std::int32_t LittleEndianInt32(const std::uint8_t* p) {
 
 ReadOutcome Failure(CFile& file, std::string detail) {
     if (file.HasFailed())
-        return {ReadStatus::ReadFailed, {}, nullptr};
-    return {ReadStatus::Damaged, std::move(detail), nullptr};
+        return {ReadStatus::ReadFailed, {}, nullptr, {}};
+    return {ReadStatus::Damaged, std::move(detail), nullptr, {}};
 }
 
 // "3 of 5": which entry a message speaks of.
@@ -81,13 +81,18 @@ ReadOutcome ReadDirectory(CFile& file, std::int32_t count, CEntryChain& chain) {
 }
 
 // Payloads follow the directory back to back; the stored offsets are kept
-// for display but not used to find the data.
-ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& chain) {
+// for display but not used to find the data. Where they differ, and what
+// follows the last payload, goes into layout.
+ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& chain,
+                         LayoutReport& layout) {
     const auto n = static_cast<std::size_t>(count);
     std::uint64_t remaining = BytesAfterHeader(file) - n * ENTRY_RECORD_SIZE;
+    std::uint64_t position = kHeaderSize + n * ENTRY_RECORD_SIZE;
     std::size_t i = 0;
     for (CFileEntry* pEntry = chain.First(); pEntry; pEntry = pEntry->m_pNext, ++i) {
         CFileEntry& entry = *pEntry;
+        if (static_cast<std::int64_t>(entry.m_offset) != static_cast<std::int64_t>(position))
+            layout.offsets.push_back({i, entry.m_offset, position});
         if (entry.m_packedSize < 0)
             return Failure(file, "Entry " + Position(i, n) + " has a negative packed size (" +
                                      std::to_string(entry.m_packedSize) + ").");
@@ -99,7 +104,9 @@ ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& cha
         if (file.Read(entry.m_data.data(), size) != size)
             return Failure(file, "The file ends inside the data of entry " + Position(i, n) + ".");
         remaining -= size;
+        position += size;
     }
+    layout.trailingBytes = remaining;
     return {};
 }
 
@@ -109,8 +116,8 @@ ReadOutcome ReadArchive(CFile& file) {
     std::uint8_t header[kHeaderSize];
     const std::size_t got = file.Read(header, 4);
     if (got < 4 || std::memcmp(header, kMagic, 4) != 0)
-        return file.HasFailed() ? ReadOutcome{ReadStatus::ReadFailed, {}, nullptr}
-                                : ReadOutcome{ReadStatus::WrongMagic, {}, nullptr};
+        return file.HasFailed() ? ReadOutcome{ReadStatus::ReadFailed, {}, nullptr, {}}
+                                : ReadOutcome{ReadStatus::WrongMagic, {}, nullptr, {}};
     if (file.Read(header + 4, 8) != 8)
         return Failure(file, "The file ends inside its header.");
     // The version at offset 4 is accepted whatever it holds.
@@ -119,14 +126,17 @@ ReadOutcome ReadArchive(CFile& file) {
     if (count < 0)
         return Failure(file, "Its directory has a negative number of entries (" +
                                  std::to_string(count) + ").");
-    if (count == 0)
-        return {};
-    CEntryChain chain;
-    if (ReadOutcome outcome = ReadDirectory(file, count, chain); outcome.status != ReadStatus::Ok)
-        return outcome;
-    if (ReadOutcome outcome = ReadPayloads(file, count, chain); outcome.status != ReadStatus::Ok)
-        return outcome;
     ReadOutcome outcome;
+    if (count == 0) {
+        outcome.layout.trailingBytes = BytesAfterHeader(file);
+        return outcome;
+    }
+    CEntryChain chain;
+    if (ReadOutcome failed = ReadDirectory(file, count, chain); failed.status != ReadStatus::Ok)
+        return failed;
+    if (ReadOutcome failed = ReadPayloads(file, count, chain, outcome.layout);
+        failed.status != ReadStatus::Ok)
+        return failed;
     outcome.pFirst = chain.Take();
     return outcome;
 }

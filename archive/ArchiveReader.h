@@ -2,7 +2,9 @@
 
 #include "archive/FileEntry.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 class CFile;
 
@@ -13,10 +15,27 @@ enum class ReadStatus {
     ReadFailed, // the file reported an error (see CFile::GetError)
 };
 
+// Where a readable archive's directory disagrees with its data. The reader
+// takes the payloads back to back after the directory whatever the stored
+// offsets say, and ignores bytes after the last payload; saving writes that
+// layout, so it changes what such a file holds.
+struct LayoutReport {
+    struct Offset {
+        std::size_t index;        // the entry's place in the file, from 0
+        std::int32_t stored;      // what its record says
+        std::uint64_t backToBack; // where its data was read from
+    };
+    std::vector<Offset> offsets;     // every record whose offset differs
+    std::uint64_t trailingBytes = 0; // after the last payload (or the header)
+
+    bool IsEmpty() const { return offsets.empty() && trailingBytes == 0; }
+};
+
 struct ReadOutcome {
     ReadStatus status = ReadStatus::Ok;
     std::string detail;           // for Damaged: one sentence saying what is wrong
     CFileEntry* pFirst = nullptr; // for Ok: the entries in file order, owned by the caller
+    LayoutReport layout;          // for Ok
 };
 
 // Reads a whole archive: header, directory and every payload in directory

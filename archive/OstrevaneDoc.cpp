@@ -149,6 +149,7 @@ bool COstrevaneDoc::ContainsEntry(const CFileEntry* pEntry) const {
 
 void COstrevaneDoc::DeleteAllEntries() {
     DeleteEntryChain(std::exchange(m_pHead, nullptr));
+    m_layoutReport = {};
 }
 
 void COstrevaneDoc::AdoptEntries(CFileEntry* pFirst) {
@@ -173,10 +174,11 @@ void COstrevaneDoc::Serialize(CArchive& ar) {
 
 void COstrevaneDoc::Load(CArchive& ar) {
     DeleteAllEntries();
-    const ReadOutcome outcome = ReadArchive(*ar.GetFile());
+    ReadOutcome outcome = ReadArchive(*ar.GetFile());
     switch (outcome.status) {
     case ReadStatus::Ok:
         m_pHead = outcome.pFirst;
+        m_layoutReport = std::move(outcome.layout);
         return;
     case ReadStatus::WrongMagic:
         MessageBox(nullptr, "That does not look like a Ostrevane file", "Error", MB_OK);

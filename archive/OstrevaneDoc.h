@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/ArchiveReader.h"
 #include "archive/FileEntry.h"
 #include "platform/Document.h"
 
@@ -63,6 +64,10 @@ public:
     bool OnNewDocument() override;
     void Serialize(CArchive& ar) override;
 
+    // How the loaded file's directory disagreed with its data; empty for a
+    // new document, and for every archive this program wrote.
+    const LayoutReport& GetLayoutReport() const { return m_layoutReport; }
+
     CFileEntry* m_pHead = nullptr;
 
 private:
@@ -76,6 +81,8 @@ private:
     void FinishChange(long lHint, CEntryHint& hint, CFileEntry* pChanged);
     void Load(CArchive& ar);
     void Store(CArchive& ar);
+
+    LayoutReport m_layoutReport;
 };
 
 // The one document, or null while none exists.

@@ -17,6 +17,7 @@ struct AddOptions {
     std::string name;
     bool bNameGiven = false; // an empty --name is a name: 16 spaces
     bool bReplace = false;
+    WriteOptions write;
 };
 
 // The name the import dialog proposes: the file's name without its folder
@@ -48,7 +49,7 @@ bool ResolveName(const AddOptions& options, std::string& name) {
 
 int RunAdd(const AddOptions& options) {
     CQuestionAnswerer answerer(options.bReplace);
-    return ChangeArchive(options.archive, [&](COstrevaneDoc& doc) {
+    return ChangeArchive(options.archive, options.write, [&](COstrevaneDoc& doc) {
         ImportRequest request{options.file, *ParseType(options.type), 0, {}, {}};
         request.id =
             options.id.empty() ? doc.ProposedId(request.type) : *ParseUnsignedId(options.id);
@@ -74,6 +75,7 @@ void AddAddCommand(CLI::App& app, int& status) {
                     "(default: the file's name without extension)")
         ->check(NameValidator());
     cmd->add_flag("--replace", options->bReplace, "Replace an entry with the same type and ID");
+    AddWriteOptions(*cmd, options->write);
     cmd->callback([options, cmd, &status] {
         options->bNameGiven = cmd->count("--name") > 0;
         status = RunAdd(*options);

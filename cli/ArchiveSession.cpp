@@ -1,21 +1,67 @@
 #include "cli/ArchiveSession.h"
 
 #include "cli/Commands.h"
+#include "platform/ArchiveLock.h"
 #include "platform/MessageBox.h"
 
 #include <cstdio>
+
+namespace {
+
+// Locks the archive, then reads it. The lock's check that the path still
+// names the locked file holds against our own writers; a program that takes
+// no lock could still replace the file before it is read, so the file read
+// is compared with the file locked, and a mismatch starts again.
+bool LockAndOpen(const std::string& path, double waitSeconds, CArchiveLock& lock,
+                 COstrevaneDoc& doc) {
+    for (int attempt = 0;; ++attempt) {
+        const CArchiveLock::Status status = lock.Acquire(path, waitSeconds);
+        if (status == CArchiveLock::Status::Busy) {
+            MessageBox(nullptr, InUseMessage(path, lock.GetHolderPid()), GetAppTitle());
+            return false;
+        }
+        if (!OpenArchive(doc, path))
+            return false;
+        if (status != CArchiveLock::Status::Locked || attempt == 2 ||
+            doc.GetDiskIdentity().IsSameFile(lock.GetIdentity()))
+            return true;
+    }
+}
+
+} // namespace
 
 bool OpenArchive(COstrevaneDoc& doc, const std::string& path) {
     return doc.OnOpenDocument(path) && !doc.WasLoadRefused();
 }
 
-int ChangeArchive(const std::string& path, const std::function<bool(COstrevaneDoc&)>& change) {
+void AddWriteOptions(CLI::App& cmd, WriteOptions& options, bool bWithForce) {
+    cmd.add_option("--wait", options.waitSeconds,
+                   "Seconds to wait for another program that is saving the archive")
+        ->default_val(10)
+        ->check(CLI::NonNegativeNumber);
+    if (bWithForce)
+        cmd.add_flag("--force", options.bForce,
+                     "Save even an archive whose directory does not match its data");
+}
+
+int ChangeArchive(const std::string& path, const WriteOptions& options,
+                  const std::function<bool(COstrevaneDoc&)>& change) {
+    CArchiveLock lock;
     COstrevaneDoc doc;
-    if (!OpenArchive(doc, path) || !change(doc))
+    if (!LockAndOpen(path, options.waitSeconds, lock, doc))
+        return kExitFailure;
+    if (!options.bForce && !doc.GetLayoutReport().IsEmpty()) {
+        MessageBox(nullptr,
+                   path + ": its directory does not match its data; saving would rewrite it "
+                          "(use --force)",
+                   GetAppTitle());
+        return kExitFailure;
+    }
+    if (!change(doc))
         return kExitFailure;
     if (doc.IsModified() && !doc.OnSaveDocument(path))
         return kExitFailure;
-    return kExitOk;
+    return kExitOk; // the lock goes only now, after the new file is in place
 }
 
 CQuestionAnswerer::CQuestionAnswerer(bool bYes) {

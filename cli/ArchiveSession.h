@@ -2,6 +2,8 @@
 
 #include "archive/OstrevaneDoc.h"
 
+#include <CLI/CLI.hpp>
+
 #include <functional>
 #include <string>
 
@@ -9,10 +11,22 @@
 // when the file cannot be opened or read, or is damaged or foreign.
 bool OpenArchive(COstrevaneDoc& doc, const std::string& path);
 
-// Opens the archive, lets change work on it, and saves it atomically when
-// change succeeded and left the document modified. Returns the exit status;
-// on any failure the file on disk is as it was.
-int ChangeArchive(const std::string& path, const std::function<bool(COstrevaneDoc&)>& change);
+// How a verb that changes an archive goes about it.
+struct WriteOptions {
+    double waitSeconds = 10; // for another program that is saving the archive
+    bool bForce = false;     // save even where the directory disagrees with the data
+};
+
+// --wait, and --force unless the verb gives that flag a meaning of its own.
+void AddWriteOptions(CLI::App& cmd, WriteOptions& options, bool bWithForce = true);
+
+// Takes the archive's lock (see CArchiveLock) for the whole change: opens
+// the archive, refuses one whose directory disagrees with its data unless
+// forced, lets change work on it, and saves it atomically when change
+// succeeded and left the document modified. Returns the exit status; on any
+// failure the file on disk is as it was.
+int ChangeArchive(const std::string& path, const WriteOptions& options,
+                  const std::function<bool(COstrevaneDoc&)>& change);
 
 // For its lifetime, answers the program's Yes/No questions with Yes when
 // bYes is set, else No, after printing the question on stderr.

@@ -4,9 +4,11 @@
 #include "cli/EntryAddress.h"
 #include "cli/TextOutput.h"
 #include "platform/MessageBox.h"
+#include "platform/TempFiles.h"
 #include "transfer/EntryPacking.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -20,28 +22,82 @@ const char* Problem(UnpackStatus status) {
                                                : "its data is damaged";
 }
 
-int RunCheck(const CheckOptions& options) {
-    COstrevaneDoc doc;
-    if (!OpenArchive(doc, options.archive))
-        return kExitFailure;
-    int checked = 0, damaged = 0;
+std::string EntryLabel(const CFileEntry& entry) {
+    return "Entry " + FormatAddress(entry.m_type, entry.m_id) + " \"" +
+           PrintableName(EntryDisplayName(entry.m_name)) + "\"";
+}
+
+// Returns the number of entries that cannot be unpacked, each reported.
+int ReportDamage(const COstrevaneDoc& doc) {
+    int damaged = 0;
     std::vector<std::uint8_t> content;
-    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext, ++checked) {
+    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         const UnpackStatus status = UnpackEntryData(*p, content);
         content = {};
         if (status == UnpackStatus::Ok)
             continue;
         ++damaged;
+        MessageBox(nullptr, EntryLabel(*p) + ": " + Problem(status) + ".", GetAppTitle());
+    }
+    return damaged;
+}
+
+// Reports each place where the directory disagrees with the data. Straight
+// after a load the list is in file order, as the report counts.
+void ReportLayout(const COstrevaneDoc& doc) {
+    const LayoutReport& layout = doc.GetLayoutReport();
+    std::size_t index = 0;
+    const CFileEntry* p = doc.m_pHead;
+    for (const LayoutReport::Offset& offset : layout.offsets) {
+        for (; index < offset.index; ++index)
+            p = p->m_pNext;
         MessageBox(nullptr,
-                   "Entry " + FormatAddress(p->m_type, p->m_id) + " \"" +
-                       PrintableName(EntryDisplayName(p->m_name)) + "\": " + Problem(status) + ".",
+                   EntryLabel(*p) + ": its directory gives offset " +
+                       std::to_string(offset.stored) + ", but its data is at " +
+                       std::to_string(offset.backToBack) + ".",
                    GetAppTitle());
     }
-    if (damaged > 0) {
-        std::printf("%d of %d entries damaged\n", damaged, checked);
-        return kExitFailure;
+    if (layout.trailingBytes > 0)
+        MessageBox(nullptr,
+                   std::to_string(layout.trailingBytes) + " bytes follow the " +
+                       (doc.m_pHead ? "last entry's data" : "header") + ", outside every entry.",
+                   GetAppTitle());
+}
+
+// A save interrupted by a power cut or SIGKILL leaves its temporary file;
+// it is only mentioned, since another program may be saving right now.
+void MentionTemporaryFiles(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path archive = std::filesystem::canonical(path, error);
+    if (error)
+        return;
+    const std::string name = archive.filename().string();
+    for (const auto& item : std::filesystem::directory_iterator(archive.parent_path(), error)) {
+        const std::string itemName = item.path().filename().string();
+        if (IsTempFileFor(itemName, name))
+            MessageBox(nullptr,
+                       "\"" + PrintableName(itemName) +
+                           "\" beside the archive was left by an interrupted save; remove it "
+                           "once no program is saving this archive.",
+                       GetAppTitle());
     }
-    std::printf("%d entries, all sound\n", checked);
+}
+
+int RunCheck(const CheckOptions& options) {
+    COstrevaneDoc doc;
+    if (!OpenArchive(doc, options.archive))
+        return kExitFailure;
+    MentionTemporaryFiles(options.archive);
+    const int damaged = ReportDamage(doc);
+    ReportLayout(doc);
+    const int count = doc.CountEntries();
+    if (damaged > 0)
+        std::printf("%d of %d entries damaged\n", damaged, count);
+    if (!doc.GetLayoutReport().IsEmpty())
+        std::printf("its directory does not match its data\n");
+    if (damaged > 0 || !doc.GetLayoutReport().IsEmpty())
+        return kExitFailure;
+    std::printf("%d entries, all sound\n", count);
     return kExitOk;
 }
 
@@ -49,7 +105,8 @@ int RunCheck(const CheckOptions& options) {
 
 void AddCheckCommand(CLI::App& app, int& status) {
     auto options = std::make_shared<CheckOptions>();
-    CLI::App* cmd = app.add_subcommand("check", "Unpack every entry and report the damaged ones.");
+    CLI::App* cmd = app.add_subcommand(
+        "check", "Unpack every entry; report damage and a directory that disagrees with the data.");
     cmd->add_option("ARCHIVE", options->archive, "Archive to check")->required();
     cmd->callback([options, &status] { status = RunCheck(*options); });
 }

@@ -11,6 +11,7 @@ namespace {
 struct RemoveOptions {
     std::string archive;
     std::string entry;
+    WriteOptions write;
 };
 
 struct SetOptions {
@@ -21,10 +22,11 @@ struct SetOptions {
     std::string name;
     bool bNameGiven = false;
     bool bReplace = false;
+    WriteOptions write;
 };
 
 int RunRemove(const RemoveOptions& options) {
-    return ChangeArchive(options.archive, [&](COstrevaneDoc& doc) {
+    return ChangeArchive(options.archive, options.write, [&](COstrevaneDoc& doc) {
         CFileEntry* pEntry = FindAddressedEntry(doc, options.entry);
         if (pEntry)
             doc.RemoveEntry(pEntry);
@@ -61,9 +63,27 @@ bool ResolveDuplicate(COstrevaneDoc& doc, const CFileEntry* pEntry, const CFileE
     return true;
 }
 
+// The template's 4294967295 (-1) means "leave the ID", so that ID cannot be
+// given: refused rather than reported as done while nothing changes.
+bool CheckSettableId(const SetOptions& options) {
+    if (options.id.empty() ||
+        *ParseUnsignedId(options.id) != static_cast<std::uint32_t>(ENTRY_ID_NONE))
+        return true;
+    MessageBox(nullptr,
+               "The ID 4294967295 cannot be set: it stands for \"no ID\" (use 0 to 4294967294).",
+               GetAppTitle());
+    return false;
+}
+
 int RunSet(const SetOptions& options) {
+    if (options.type.empty() && options.id.empty() && !options.bNameGiven) {
+        MessageBox(nullptr, "Nothing to change: give --type, --id or --name.", GetAppTitle());
+        return kExitUsage;
+    }
+    if (!CheckSettableId(options))
+        return kExitFailure;
     CQuestionAnswerer answerer(options.bReplace);
-    return ChangeArchive(options.archive, [&](COstrevaneDoc& doc) {
+    return ChangeArchive(options.archive, options.write, [&](COstrevaneDoc& doc) {
         CFileEntry* pEntry = FindAddressedEntry(doc, options.entry);
         if (!pEntry)
             return false;
@@ -84,6 +104,7 @@ void AddEditCommands(CLI::App& app, int& status) {
     cmd->add_option("ENTRY", remove->entry, "The entry, as TYPE:ID")
         ->required()
         ->check(EntryValidator());
+    AddWriteOptions(*cmd, remove->write);
     cmd->callback([remove, &status] { status = RunRemove(*remove); });
 
     auto set = std::make_shared<SetOptions>();
@@ -95,9 +116,10 @@ void AddEditCommands(CLI::App& app, int& status) {
     cmd->add_option("-t,--type", set->type,
                     "New type: overlay, portrait, sound, backgrounds or 0 to 3")
         ->check(TypeValidator());
-    cmd->add_option("--id", set->id, "New ID (4294967295 leaves the ID)")->check(IdValidator());
+    cmd->add_option("--id", set->id, "New ID, 0 to 4294967294")->check(IdValidator());
     cmd->add_option("--name", set->name, "New name, at most 16 characters")->check(NameValidator());
     cmd->add_flag("--replace", set->bReplace, "Delete another entry that has the new type and ID");
+    AddWriteOptions(*cmd, set->write);
     cmd->callback([set, cmd, &status] {
         set->bNameGiven = cmd->count("--name") > 0;
         status = RunSet(*set);

@@ -2,12 +2,16 @@
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
+#include "cli/ExportFileNames.h"
+#include "cli/TextOutput.h"
+#include "platform/FileIdentity.h"
+#include "platform/MessageBox.h"
 #include "transfer/ExportPipeline.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <set>
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,67 +26,87 @@ struct ExtractAllOptions {
     std::string folder;
 };
 
+// The archive is read whole before anything is written, so an export
+// renamed over it would leave only the entry's bytes in its place.
+const char* const kArchiveItself = ": it is the archive being read.";
+
+void Report(const std::string& text) {
+    MessageBox(nullptr, text, GetAppTitle());
+}
+
 int RunExtract(const ExtractOptions& options) {
     COstrevaneDoc doc;
     if (!OpenArchive(doc, options.archive))
         return kExitFailure;
     const CFileEntry* pEntry = FindAddressedEntry(doc, options.entry);
-    if (!pEntry || ExportEntry(*pEntry, options.output, nullptr) != ExportResult::Exported)
+    if (!pEntry)
         return kExitFailure;
-    return kExitOk;
-}
-
-const char* ExtensionFor(std::int32_t type) {
-    switch (type) {
-    case ENTRY_SOUND:
-        return ".wav";
-    case ENTRY_VIEWPORT_OVERLAY:
-    case ENTRY_PORTRAIT:
-    case ENTRY_BACKGROUNDS:
-        return ".bmp";
-    default:
-        return ".bin";
+    if (IdentityOfPath(options.output).IsSameFile(IdentityOfPath(options.archive))) {
+        Report("Cannot write " + options.output + kArchiveItself);
+        return kExitFailure;
     }
+    return ExportEntry(*pEntry, options.output, nullptr) == ExportResult::Exported ? kExitOk
+                                                                                   : kExitFailure;
 }
 
-// Only letters, digits, '-' and '_' survive, so a name can neither leave the
-// folder ("/", "..") nor hide the file.
-std::string SafeName(const std::string& name) {
-    std::string safe;
-    for (const char c : name) {
-        const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '-' || c == '_';
-        safe += keep ? c : '_';
+bool MakeFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!error)
+        return true;
+    Report("Cannot create " + folder + ": " + error.message() + ".");
+    return false;
+}
+
+// Without following a link, as the export replaces a link itself.
+bool IsTheArchive(const std::string& path, const FileIdentity& archive) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && IdentityOf(st).IsSameFile(archive);
+}
+
+// Why the entry could not be written to path; empty when it was.
+std::string ExportProblem(const CFileEntry& entry, const std::string& path,
+                          const FileIdentity& archive) {
+    if (IsTheArchive(path, archive))
+        return "Cannot write " + path + kArchiveItself;
+    const ExportOutcome outcome = ExportEntryQuietly(entry, path, false);
+    switch (outcome.failure) {
+    case ExportFailure::None:
+        return {};
+    case ExportFailure::OutOfMemory:
+        return "there is not enough memory to unpack it.";
+    case ExportFailure::CannotOpen:
+    case ExportFailure::CannotWrite:
+        return "Cannot write " + path + ": " + outcome.strErrorText;
+    case ExportFailure::Cancelled: // never: there is no progress callback to cancel
+    case ExportFailure::Damaged:
+        break;
     }
-    return safe;
+    return "its data is damaged.";
 }
 
-// type-id[-name][-n].ext; n counts entries that share everything before it.
-std::string FileNameFor(const CFileEntry& entry, std::set<std::string>& used) {
-    std::string stem = TypeWord(entry.m_type) + "-" + std::to_string(entry.m_id);
-    const std::string name = SafeName(EntryDisplayName(entry.m_name));
-    if (!name.empty())
-        stem += "-" + name;
-    std::string fileName = stem + ExtensionFor(entry.m_type);
-    for (int n = 2; !used.insert(fileName).second; ++n)
-        fileName = stem + "-" + std::to_string(n) + ExtensionFor(entry.m_type);
-    return fileName;
+bool ExtractInto(const CFileEntry& entry, const std::string& path, const FileIdentity& archive) {
+    const std::string problem = ExportProblem(entry, path, archive);
+    if (problem.empty()) {
+        std::printf("%s\n", path.c_str());
+        return true;
+    }
+    Report(FormatAddress(entry.m_type, entry.m_id) + " \"" +
+           PrintableName(EntryDisplayName(entry.m_name)) + "\": " + problem);
+    return false;
 }
 
 int RunExtractAll(const ExtractAllOptions& options) {
     COstrevaneDoc doc;
-    if (!OpenArchive(doc, options.archive))
+    if (!OpenArchive(doc, options.archive) || !MakeFolder(options.folder))
         return kExitFailure;
-    std::error_code error;
-    std::filesystem::create_directories(options.folder, error);
-    std::set<std::string> used;
+    const FileIdentity archive = IdentityOfPath(options.archive);
+    const std::filesystem::path folder(options.folder);
+    CExportFileNames names;
     int status = kExitOk;
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
-        const std::string path =
-            (std::filesystem::path(options.folder) / FileNameFor(*p, used)).string();
-        if (ExportEntryNoFollow(*p, path, nullptr) == ExportResult::Exported)
-            std::printf("%s\n", path.c_str());
-        else
+        const std::string path = (folder / names.NameFor(*p, TypeWord(p->m_type))).string();
+        if (!ExtractInto(*p, path, archive))
             status = kExitFailure;
     }
     return status;

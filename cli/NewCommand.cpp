@@ -1,5 +1,6 @@
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
+#include "platform/ArchiveLock.h"
 #include "platform/MessageBox.h"
 
 #include <filesystem>
@@ -10,6 +11,7 @@ namespace {
 struct NewOptions {
     std::string archive;
     bool bForce = false;
+    WriteOptions write;
 };
 
 int RunNew(const NewOptions& options) {
@@ -19,6 +21,12 @@ int RunNew(const NewOptions& options) {
         MessageBox(nullptr,
                    "\"" + options.archive + "\" already exists (use --force to replace it).",
                    GetAppTitle());
+        return kExitFailure;
+    }
+    // Replacing an archive another program is saving would undo its save.
+    CArchiveLock lock;
+    if (lock.Acquire(options.archive, options.write.waitSeconds) == CArchiveLock::Status::Busy) {
+        MessageBox(nullptr, InUseMessage(options.archive, lock.GetHolderPid()), GetAppTitle());
         return kExitFailure;
     }
     COstrevaneDoc doc;
@@ -33,5 +41,6 @@ void AddNewCommand(CLI::App& app, int& status) {
     CLI::App* cmd = app.add_subcommand("new", "Write an empty archive.");
     cmd->add_option("ARCHIVE", options->archive, "Archive to create")->required();
     cmd->add_flag("-f,--force", options->bForce, "Replace an existing file");
+    AddWriteOptions(*cmd, options->write, false);
     cmd->callback([options, &status] { status = RunNew(*options); });
 }

@@ -41,7 +41,9 @@ std::string PrintableName(const std::string& text) {
     std::string escaped;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
+        // C1 controls too: 0x9B alone opens an escape sequence on many
+        // terminals.
+        if (byte < 0x20 || (byte >= 0x7F && byte <= 0x9F)) {
             char hex[5];
             std::snprintf(hex, sizeof hex, "\\x%02X", byte);
             escaped += hex;

@@ -14,8 +14,9 @@ std::string Latin1ToUtf8(const std::string& text);
 // beyond U+00FF.
 std::optional<std::string> Utf8ToLatin1(const std::string& text);
 
-// For a terminal: Latin-1 as UTF-8, with control characters shown as \xHH
-// so that a name cannot move the cursor or break a line.
+// For a terminal: Latin-1 as UTF-8, with control characters (0x00-0x1F,
+// 0x7F-0x9F) shown as \xHH so that a name cannot move the cursor, break a
+// line or start an escape sequence.
 std::string PrintableName(const std::string& text);
 
 // Characters in UTF-8 text.

@@ -2,9 +2,11 @@
 
 #include "cli/Commands.h"
 #include "platform/MessageBox.h"
+#include "platform/TempFiles.h"
 
 int main(int argc, char** argv) {
     SetAppTitle("ostr");
+    RemoveTempFilesOnSignals();
     CLI::App app{"Reads and changes Ostrevane archives (.dat).", "ostr"};
     app.require_subcommand(1, 1);
     int status = kExitOk;

@@ -52,6 +52,7 @@ void CDocument::InitialUpdateAllViews() {
 bool CDocument::OnNewDocument() {
     DeleteContents();
     m_strPathName.clear();
+    m_diskIdentity = {};
     SetModifiedFlag(false);
     return true;
 }
@@ -83,6 +84,7 @@ bool CDocument::OnOpenDocument(const std::string& path) {
     }
     m_bLoadRefused = ar.IsRefused();
     m_strPathName = m_bLoadRefused ? std::string() : path;
+    m_diskIdentity = m_bLoadRefused ? FileIdentity() : file.GetIdentity();
     SetModifiedFlag(false);
     return true;
 }
@@ -109,6 +111,7 @@ bool CDocument::OnSaveDocument(const std::string& path) {
         return false;
     }
     m_strPathName = path;
+    m_diskIdentity = file.GetIdentity();
     SetModifiedFlag(false);
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileIdentity.h"
 #include "platform/Object.h"
 
 #include <functional>
@@ -47,6 +48,10 @@ public:
     // unchanged and the modified flag stays as it was.
     virtual bool OnSaveDocument(const std::string& path);
     bool WasLoadRefused() const { return m_bLoadRefused; }
+    // The file as the last open read it or the last save wrote it; nothing
+    // (bExists false) for a new document. Another program's change to the
+    // file shows as a different identity of the path.
+    const FileIdentity& GetDiskIdentity() const { return m_diskIdentity; }
 
     virtual void Serialize(CArchive& ar) = 0;
     virtual void DeleteContents() {}
@@ -58,5 +63,6 @@ private:
     std::function<void(bool)> m_modifiedObserver;
     bool m_bLoadRefused = false;
     std::string m_strPathName;
+    FileIdentity m_diskIdentity;
     std::vector<CView*> m_views;
 };

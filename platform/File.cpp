@@ -1,6 +1,7 @@
 #include "platform/File.h"
 
 #include "platform/FileFaults.h"
+#include "platform/TempFiles.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,14 +25,20 @@ std::string DirectoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string BaseNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// Anyone may plant a link in a sticky folder that everyone can write to
+// (like /tmp); as the kernel's protected_symlinks rule has it, such a link is
+// followed only when it belongs to the caller or to the folder's owner.
+bool MayFollowLink(const std::string& link, const struct stat& linkStat) {
+    struct stat folder {};
+    if (stat(DirectoryOf(link).c_str(), &folder) != 0)
+        return false;
+    const bool bShared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return !bShared || linkStat.st_uid == geteuid() || linkStat.st_uid == folder.st_uid;
 }
 
 // Follows symbolic links so that a replace writes the file a link names and
 // the link itself stays a link. A dangling link resolves to the missing file.
-// Returns 0 or an errno value.
+// Returns 0, an errno value or FILE_ERROR_LINK_REFUSED.
 int ResolveLinks(const std::string& path, std::string& resolved) {
     resolved = path;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
@@ -40,6 +47,8 @@ int ResolveLinks(const std::string& path, std::string& resolved) {
             return errno == ENOENT ? 0 : errno;
         if (!S_ISLNK(st.st_mode))
             return 0;
+        if (!MayFollowLink(resolved, st))
+            return FILE_ERROR_LINK_REFUSED;
         std::string target(static_cast<std::size_t>(PATH_MAX), '\0');
         const ssize_t n = readlink(resolved.c_str(), target.data(), target.size());
         if (n < 0)
@@ -48,6 +57,10 @@ int ResolveLinks(const std::string& path, std::string& resolved) {
         resolved = target.front() == '/' ? target : DirectoryOf(resolved) + "/" + target;
     }
     return ELOOP;
+}
+
+int NotRegularError(const struct stat& st) {
+    return S_ISDIR(st.st_mode) ? EISDIR : FILE_ERROR_NOT_REGULAR;
 }
 
 mode_t NewFileMode() {
@@ -76,16 +89,23 @@ void CFile::SetError(int nError) {
 }
 
 std::string CFile::GetErrorText() const {
-    std::string text = std::strerror(m_nError);
-    return text + ".";
+    switch (m_nError) {
+    case FILE_ERROR_NOT_REGULAR:
+        return "That is not a regular file.";
+    case FILE_ERROR_LINK_REFUSED:
+        return "That file is a link we will not follow.";
+    default:
+        return std::string(std::strerror(m_nError)) + ".";
+    }
 }
 
 bool CFile::OpenForRead(const std::string& path) {
     m_strPath = path;
     m_strTarget = path;
-    m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer, forever.
+    m_fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (m_fd < 0) {
-        SetError(errno);
+        SetError(errno == ENXIO ? FILE_ERROR_NOT_REGULAR : errno);
         return false;
     }
     struct stat st {};
@@ -94,15 +114,17 @@ bool CFile::OpenForRead(const std::string& path) {
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
-        SetError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        SetError(NotRegularError(st));
         return false;
     }
+    fcntl(m_fd, F_SETFL, fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
     m_nLength = static_cast<std::uint64_t>(st.st_size);
+    m_identity = IdentityOf(st);
     m_mode = Mode::Reading;
     return true;
 }
 
-bool CFile::PrepareTarget(bool bFollowLinks, int& mode) {
+bool CFile::PrepareTarget(bool bFollowLinks) {
     const int linkError = bFollowLinks ? ResolveLinks(m_strPath, m_strTarget) : 0;
     if (!bFollowLinks)
         m_strTarget = m_strPath;
@@ -110,21 +132,18 @@ bool CFile::PrepareTarget(bool bFollowLinks, int& mode) {
         SetError(linkError);
         return false;
     }
+    m_nMode = static_cast<int>(NewFileMode());
     struct stat st {};
     if (lstat(m_strTarget.c_str(), &st) != 0) {
-        if (errno != ENOENT) {
-            SetError(errno);
-            return false;
-        }
-        mode = static_cast<int>(NewFileMode());
-        return true;
+        if (errno == ENOENT)
+            return true;
+        SetError(errno);
+        return false;
     }
-    if (S_ISLNK(st.st_mode)) { // only when not following: the link goes
-        mode = static_cast<int>(NewFileMode());
+    if (S_ISLNK(st.st_mode)) // only when not following: the link goes
         return true;
-    }
     if (!S_ISREG(st.st_mode)) {
-        SetError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        SetError(NotRegularError(st));
         return false;
     }
     // A rename would replace a read-only file whenever its folder is
@@ -133,25 +152,47 @@ bool CFile::PrepareTarget(bool bFollowLinks, int& mode) {
         SetError(errno);
         return false;
     }
-    mode = static_cast<int>(st.st_mode & 07777);
+    m_nMode = static_cast<int>(st.st_mode & 07777);
+    m_bHasOwner = true;
+    m_nOwner = st.st_uid;
+    m_nGroup = st.st_gid;
+    return true;
+}
+
+// The new file is made by the caller; root keeps the replaced file's owner
+// and group (or the save fails: a user's archive must not become root's), an
+// ordinary user at least its group when a member of it. The owner goes
+// first, since changing it clears set-user-ID bits.
+bool CFile::TakeOverOwnerAndMode() {
+    const bool bSameOwner = m_nOwner == geteuid() && m_nGroup == getegid();
+    if (m_bHasOwner && geteuid() == 0 && !bSameOwner) {
+        if (fchown(m_fd, m_nOwner, m_nGroup) != 0) {
+            SetError(errno);
+            return false;
+        }
+    } else if (m_bHasOwner && m_nGroup != getegid()) {
+        (void)fchown(m_fd, static_cast<uid_t>(-1), m_nGroup);
+    }
+    if (fchmod(m_fd, static_cast<mode_t>(m_nMode)) != 0) {
+        SetError(errno);
+        return false;
+    }
     return true;
 }
 
 bool CFile::OpenForReplace(const std::string& path, bool bFollowLinks) {
     m_strPath = path;
-    int mode = 0;
-    if (!PrepareTarget(bFollowLinks, mode))
+    if (!PrepareTarget(bFollowLinks))
         return false;
-    std::string pattern = DirectoryOf(m_strTarget) + "/." + BaseNameOf(m_strTarget) + ".XXXXXX";
-    m_fd = mkostemp(pattern.data(), O_CLOEXEC);
+    std::string pattern = TempFilePattern(m_strTarget);
+    m_fd = CreateTempFile(pattern);
     if (m_fd < 0) {
         SetError(errno);
         return false;
     }
     m_strTemp = pattern;
     m_mode = Mode::Replacing;
-    if (fchmod(m_fd, static_cast<mode_t>(mode)) != 0) {
-        SetError(errno);
+    if (!TakeOverOwnerAndMode()) {
         Abort();
         return false;
     }
@@ -212,6 +253,9 @@ bool CFile::SyncAndClose() {
         SetError(errno);
         return false;
     }
+    struct stat st {};
+    if (fstat(m_fd, &st) == 0)
+        m_identity = IdentityOf(st);
     const int fd = std::exchange(m_fd, -1);
     if (close(fd) != 0) {
         SetError(errno);
@@ -242,6 +286,7 @@ bool CFile::Commit() {
         return false;
     }
     m_mode = Mode::Closed;
+    ForgetTempFile(m_strTemp);
     m_strTemp.clear();
     // Make the rename itself durable; the new content is in place already,
     // so a failure here is not worth failing the save over.
@@ -255,8 +300,10 @@ bool CFile::Commit() {
 
 void CFile::Abort() {
     CloseDescriptor();
-    if (!m_strTemp.empty())
+    if (!m_strTemp.empty()) {
         unlink(m_strTemp.c_str());
+        ForgetTempFile(m_strTemp);
+    }
     m_strTemp.clear();
     m_buffer.clear();
     m_mode = Mode::Closed;

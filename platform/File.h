@@ -1,17 +1,27 @@
 #pragma once
 
+#include "platform/FileIdentity.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// Failures that are not errno values.
+inline constexpr int FILE_ERROR_NOT_REGULAR = -1;  // a FIFO, socket or device
+inline constexpr int FILE_ERROR_LINK_REFUSED = -2; // a link OpenForReplace will not follow
 
 // A file opened either for reading or for replacing. Replacing writes a
 // temporary file beside the target and renames it over the target only in
 // Commit(), after every write, the flush and the sync succeeded; until then,
 // and after any failure, the target stays exactly as it was.
 //
-// Every operation records the first failure (an errno value); once failed,
-// reads return 0, writes do nothing and Commit() refuses.
+// Every operation records the first failure (an errno value, or one of the
+// FILE_ERROR_ values above); once failed, reads return 0, writes do nothing
+// and Commit() refuses.
+//
+// Neither opening mode ever blocks on a FIFO or a device: such files are
+// refused as not regular before anything waits on them.
 class CFile {
 public:
     CFile() = default;
@@ -26,7 +36,11 @@ public:
     // Prepares to replace path: follows symbolic links to the file they name
     // (unless bFollowLinks is false: then a link is replaced itself), refuses
     // a target that is not a regular file or is not writable, and creates the
-    // temporary file. Returns false (error recorded) on failure.
+    // temporary file (see TempFiles.h). In a sticky folder that everyone may
+    // write to, a link is followed only when it belongs to the caller or to
+    // the folder's owner, as the kernel's protected_symlinks rule has it. The
+    // new file takes the old one's mode, and when the caller is root, its
+    // owner and group too. Returns false (error recorded) on failure.
     bool OpenForReplace(const std::string& path, bool bFollowLinks = true);
     // Writes out what is buffered, syncs, closes and renames the temporary
     // file over the target. Returns false (error recorded, temporary file
@@ -48,6 +62,9 @@ public:
 
     bool HasFailed() const { return m_nError != 0; }
     int GetError() const { return m_nError; }
+    // For reading: the file as it was opened. After a Commit: the new file.
+    const FileIdentity& GetIdentity() const { return m_identity; }
+
     // The failure as a sentence for users ("Permission denied.").
     std::string GetErrorText() const;
     // Records a failure (the first one is kept).
@@ -60,7 +77,8 @@ private:
     bool FillReadBuffer();
     bool FlushWriteBuffer();
     bool WriteAll(const void* pBuf, std::size_t nCount);
-    bool PrepareTarget(bool bFollowLinks, int& mode);
+    bool PrepareTarget(bool bFollowLinks);
+    bool TakeOverOwnerAndMode();
     bool SyncAndClose();
     bool RenameOverTarget();
     void CloseDescriptor();
@@ -70,6 +88,12 @@ private:
     int m_fd = -1;
     int m_nError = 0;
     std::uint64_t m_nLength = 0;
+    FileIdentity m_identity;
+    // What the replaced file had, for the new one; no owner for a new file.
+    int m_nMode = 0;
+    bool m_bHasOwner = false;
+    unsigned m_nOwner = 0;
+    unsigned m_nGroup = 0;
     std::string m_strPath;
     std::string m_strTarget;
     std::string m_strTemp;

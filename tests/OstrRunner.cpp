@@ -10,27 +10,45 @@ std::string ReadText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Runs ostr with the arguments, standard output and error captured.
+namespace {
+
+// Forks ostr with its standard output and error sent to those files.
+pid_t Spawn(const std::vector<std::string>& args, const char* outPath, const char* errPath) {
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    const int out = open(outPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(err, 2);
+    // The environment may name a copy (see as_unprivileged.sh).
+    const char* env = std::getenv("OSTR_BINARY");
+    const char* binary = env != nullptr && *env != '\0' ? env : OSTR_BINARY;
+    std::vector<char*> argv{const_cast<char*>(binary)};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(binary, argv.data());
+    _exit(127);
+}
+
+} // namespace
+
 Result Ostr(const std::vector<std::string>& args) {
     TempDir capture;
     const std::string outPath = capture.File("out"), errPath = capture.File("err");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, 1);
-        dup2(err, 2);
-        // The environment may name a copy (see as_unprivileged.sh).
-        const char* env = std::getenv("OSTR_BINARY");
-        const char* binary = env != nullptr && *env != '\0' ? env : OSTR_BINARY;
-        std::vector<char*> argv{const_cast<char*>(binary)};
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(binary, argv.data());
-        _exit(127);
-    }
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    waitpid(Spawn(args, outPath.c_str(), errPath.c_str()), &wstatus, 0);
     return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, ReadText(outPath), ReadText(errPath)};
+}
+
+int StartOstr(const std::vector<std::string>& args) {
+    return Spawn(args, "/dev/null", "/dev/null");
+}
+
+int WaitOstr(int pid) {
+    int wstatus = 0;
+    if (waitpid(pid, &wstatus, 0) != pid)
+        return -1;
+    return WIFSIGNALED(wstatus) ? 128 + WTERMSIG(wstatus) : WEXITSTATUS(wstatus);
 }

@@ -16,3 +16,8 @@ std::string ReadText(const std::string& path);
 // Runs ostr (OSTR_BINARY, or the program the environment variable of that
 // name gives) with the arguments, standard output and error captured.
 Result Ostr(const std::vector<std::string>& args);
+
+// Starts ostr without waiting, its output dropped; WaitOstr gives its exit
+// status (128 + N when signal N ended it).
+int StartOstr(const std::vector<std::string>& args);
+int WaitOstr(int pid);

@@ -123,12 +123,17 @@ TEST(ArchiveFile, TrailingBytesAfterTheDataAreIgnored) {
     Load(emptyDoc, empty);
     EXPECT_EQ(emptyDoc.m_pHead, nullptr);
     EXPECT_TRUE(messages.Messages().empty());
+    EXPECT_EQ(emptyDoc.GetLayoutReport().trailingBytes, 50u); // reported, though ignored
     EXPECT_EQ(Store(emptyDoc), Header(1, 0));
     Bytes bytes = TwoEntryArchive();
     bytes.insert(bytes.end(), {1, 2, 3});
     COstrevaneDoc doc;
     Load(doc, bytes);
+    EXPECT_EQ(doc.GetLayoutReport().trailingBytes, 3u);
+    EXPECT_TRUE(doc.GetLayoutReport().offsets.empty());
     EXPECT_EQ(Store(doc), TwoEntryArchive());
+    Load(doc, TwoEntryArchive());
+    EXPECT_TRUE(doc.GetLayoutReport().IsEmpty());
 }
 
 TEST(ArchiveFile, EmptyPayloadAndStoredOffsetsAreKept) {
@@ -145,6 +150,12 @@ TEST(ArchiveFile, EmptyPayloadAndStoredOffsetsAreKept) {
     EXPECT_EQ(doc.m_pHead->m_pNext->m_pNext->m_data[1], 6);
     EXPECT_EQ(doc.m_pHead->m_offset, 5555); // stored offsets until the first change
     EXPECT_FALSE(doc.IsModified());
+    const LayoutReport& layout = doc.GetLayoutReport();
+    ASSERT_EQ(layout.offsets.size(), 3u); // the data lies at 120, 120 and 124
+    EXPECT_EQ(layout.offsets[1].index, 1u);
+    EXPECT_EQ(layout.offsets[1].stored, -1);
+    EXPECT_EQ(layout.offsets[2].backToBack, 124u);
+    EXPECT_EQ(layout.trailingBytes, 0u);
     EXPECT_EQ(Store(doc), bytes); // unchanged archives save in file order
 
     CFileEntry* pSecond = doc.FindEntry(1, 2);

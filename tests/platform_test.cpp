@@ -68,7 +68,7 @@ TEST(File, ReplaceRefusesTargetsItMustNotTouch) {
     const Row rows[] = {
         {"a folder", dir.File("folder"), EISDIR},
         {"a missing folder", dir.File("nowhere/a.dat"), ENOENT},
-        {"a device", "/dev/null", EINVAL},
+        {"a device", "/dev/null", FILE_ERROR_NOT_REGULAR},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);

@@ -2,6 +2,7 @@
 
 #include "archive/OstrevaneDoc.h"
 #include "codec/WordSink.h"
+#include "platform/File.h"
 #include "platform/FileFaults.h"
 #include "tests/TestFiles.h"
 #include "transfer/DeltaCoding.h"
@@ -11,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -279,9 +282,67 @@ TEST_F(Transfer, ExportRefusalsTouchNoFile) {
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"p", "target.bin"}));
 }
 
-TEST_F(Transfer, LongStringsShowTheNoticeOnceAndStillExport) {
-    const Bytes run(524800, 'Z');
+TEST_F(Transfer, LongStringsShowTheNoticeOncePerExportAndStillExport) {
+    const Bytes run(600000, 'Z'); // some seventy strings of 1024 bytes or more
     ASSERT_EQ(Import(Put("run", run), ENTRY_PORTRAIT, 1), ImportResult::Imported);
-    EXPECT_EQ(Exported(*doc.m_pHead), run);
-    ExpectOneMessage("NotImplemented", "error", nullptr);
+    for (const char* label : {"first export", "second export"}) {
+        SCOPED_TRACE(label);
+        EXPECT_EQ(Exported(*doc.m_pHead), run);
+        ExpectOneMessage("NotImplemented", "error", nullptr);
+    }
+}
+
+TEST_F(Transfer, ExportSaysWhyTheTargetCannotBeTaken) {
+    ASSERT_EQ(Import(Put("p", Pattern(3000)), ENTRY_PORTRAIT, 1), ImportResult::Imported);
+    const CFileEntry& entry = *doc.FindEntry(ENTRY_PORTRAIT, 1);
+    CFileEntry damaged;
+    damaged.Record() = entry.Record();
+    damaged.m_data = entry.m_data;
+    damaged.m_size = 3100;
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0755), 0);
+    struct Row {
+        const char* label;
+        const CFileEntry* pEntry;
+        std::string target;
+        int nFailWrite; // fails with ENOSPC
+        ExportFailure failure;
+        int nFileError;
+        const char* text;
+    };
+    std::vector<Row> rows = {
+        {"fifo", &entry, dir.File("fifo"), 0, ExportFailure::CannotOpen, FILE_ERROR_NOT_REGULAR,
+         "That is not a regular file"},
+        {"device", &entry, "/dev/null", 0, ExportFailure::CannotOpen, FILE_ERROR_NOT_REGULAR,
+         "That is not a regular file"},
+        {"folder", &entry, dir.File("folder"), 0, ExportFailure::CannotOpen, EISDIR,
+         "Cannot open that file"},
+        {"missing folder", &entry, dir.File("no/such"), 0, ExportFailure::CannotOpen, ENOENT,
+         "Cannot open that file"},
+        {"disk full", &entry, dir.File("new.bin"), 1, ExportFailure::CannotWrite, ENOSPC,
+         "Cannot write that file"},
+        {"damaged", &damaged, dir.File("new.bin"), 0, ExportFailure::Damaged, 0,
+         "That entry's data is damaged"},
+    };
+    // Only root can give a link in a shared sticky folder to a stranger.
+    const std::string shared = dir.File("shared"), link = shared + "/link";
+    ASSERT_EQ(mkdir(shared.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(symlink(dir.File("victim").c_str(), link.c_str()), 0);
+    if (geteuid() == 0 && lchown(link.c_str(), 12345, 12345) == 0)
+        rows.push_back({"stranger's link", &entry, link, 0, ExportFailure::CannotOpen,
+                        FILE_ERROR_LINK_REFUSED, "That file is a link we will not follow"});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        SetFileFaults({row.nFailWrite, false, false, ENOSPC});
+        const ExportOutcome outcome = ExportEntryQuietly(*row.pEntry, row.target);
+        EXPECT_TRUE(messages.Messages().empty());
+        EXPECT_EQ(outcome.failure, row.failure);
+        EXPECT_EQ(outcome.nFileError, row.nFileError);
+        SetFileFaults({row.nFailWrite, false, false, ENOSPC});
+        EXPECT_EQ(ExportEntry(*row.pEntry, row.target, &owner), ExportResult::Refused);
+        ClearFileFaults();
+        ExpectOneMessage(row.text, "error", &owner);
+    }
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"fifo", "folder", "p", "shared"}));
 }

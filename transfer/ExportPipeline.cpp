@@ -6,49 +6,111 @@
 #include "transfer/EntryPacking.h"
 
 #include <new>
+#include <vector>
 
 namespace {
 
+// The unpacker calls a plain function for every long string, hundreds of
+// times for one picture of a single colour; the user needs to hear it once
+// per export. Per thread, because entries may be unpacked in parallel.
+thread_local bool t_bNoticeShown = false;
+
 void ShowLongStringNotice() {
+    if (t_bNoticeShown)
+        return;
+    t_bNoticeShown = true;
     MessageBox(nullptr, "NotImplemented", "error", MB_OK);
 }
 
-ExportResult Export(const CFileEntry& entry, const std::string& path, void* pOwner,
-                    bool bFollowLinks, const ProgressFn& progress) {
-    std::vector<std::uint8_t> content;
-    switch (UnpackEntryData(entry, content, ShowLongStringNotice, progress)) {
+ExportFailure FailureOf(UnpackStatus status) {
+    switch (status) {
     case UnpackStatus::Ok:
-        break;
+        return ExportFailure::None;
     case UnpackStatus::Cancelled:
-        return ExportResult::Cancelled;
-    case UnpackStatus::Damaged:
-        MessageBox(pOwner, "That entry's data is damaged", "error", MB_OK);
-        return ExportResult::Refused;
+        return ExportFailure::Cancelled;
     case UnpackStatus::OutOfMemory:
-        MessageBox(pOwner, "There is not enough memory to export that entry", "error", MB_OK);
-        return ExportResult::Refused;
+        return ExportFailure::OutOfMemory;
+    case UnpackStatus::Damaged:
+        break;
     }
+    return ExportFailure::Damaged;
+}
+
+ExportOutcome FileFailure(ExportFailure failure, const CFile& file) {
+    return {failure, file.GetError(), file.GetErrorText()};
+}
+
+ExportOutcome WriteContent(const CFileEntry& entry, std::vector<std::uint8_t>& content,
+                           const std::string& path, bool bFollowLinks) {
     CFile file;
-    if (!file.OpenForReplace(path, bFollowLinks)) {
-        MessageBox(pOwner, "Cannot open that file", "error", MB_OK);
-        return ExportResult::Refused;
-    }
+    if (!file.OpenForReplace(path, bFollowLinks))
+        return FileFailure(ExportFailure::CannotOpen, file);
     if (entry.m_type == ENTRY_SOUND)
         CDeltaDecoder().Decode(content.data(), content.size());
-    if (!file.Write(content.data(), content.size()) || !file.Commit()) {
-        MessageBox(pOwner, "Cannot write that file", "error", MB_OK);
-        return ExportResult::Refused;
+    if (!file.Write(content.data(), content.size()) || !file.Commit())
+        return FileFailure(ExportFailure::CannotWrite, file);
+    return {};
+}
+
+const char* OpenFailureText(int nFileError) {
+    switch (nFileError) {
+    case FILE_ERROR_NOT_REGULAR:
+        return "That is not a regular file";
+    case FILE_ERROR_LINK_REFUSED:
+        return "That file is a link we will not follow";
+    default:
+        return "Cannot open that file";
     }
-    return ExportResult::Exported;
+}
+
+const char* FailureText(const ExportOutcome& outcome) {
+    switch (outcome.failure) {
+    case ExportFailure::OutOfMemory:
+        return "There is not enough memory to export that entry";
+    case ExportFailure::CannotOpen:
+        return OpenFailureText(outcome.nFileError);
+    case ExportFailure::CannotWrite:
+        return "Cannot write that file";
+    case ExportFailure::Damaged:
+    default:
+        return "That entry's data is damaged";
+    }
+}
+
+ExportResult ExportShowingFailure(const CFileEntry& entry, const std::string& path, void* pOwner,
+                                  bool bFollowLinks, const ProgressFn& progress) {
+    const ExportOutcome outcome = ExportEntryQuietly(entry, path, bFollowLinks, progress);
+    if (outcome.Succeeded())
+        return ExportResult::Exported;
+    if (outcome.failure == ExportFailure::Cancelled)
+        return ExportResult::Cancelled;
+    MessageBox(pOwner, FailureText(outcome), "error", MB_OK);
+    return ExportResult::Refused;
 }
 
 } // namespace
 
+ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& path,
+                                 bool bFollowLinks, const ProgressFn& progress) {
+    t_bNoticeShown = false;
+    try {
+        std::vector<std::uint8_t> content;
+        const ExportFailure failure =
+            FailureOf(UnpackEntryData(entry, content, ShowLongStringNotice, progress));
+        if (failure != ExportFailure::None)
+            return {failure, 0, {}};
+        return WriteContent(entry, content, path, bFollowLinks);
+    } catch (const std::bad_alloc&) {
+        // The file, if opened, was abandoned on the way out.
+        return {ExportFailure::OutOfMemory, 0, {}};
+    }
+}
+
 ExportResult ExportEntry(const CFileEntry& entry, const std::string& path, void* pOwner,
                          const ProgressFn& progress) {
-    return Export(entry, path, pOwner, true, progress);
+    return ExportShowingFailure(entry, path, pOwner, true, progress);
 }
 
 ExportResult ExportEntryNoFollow(const CFileEntry& entry, const std::string& path, void* pOwner) {
-    return Export(entry, path, pOwner, false, {});
+    return ExportShowingFailure(entry, path, pOwner, false, {});
 }

@@ -12,12 +12,39 @@ enum class ExportResult {
     Cancelled, // the progress callback stopped it; no file was touched
 };
 
+enum class ExportFailure {
+    None,
+    Cancelled,   // the progress callback stopped it
+    Damaged,     // the data cannot give the entry's size, or does not end where it should
+    OutOfMemory, // for unpacking or writing
+    CannotOpen,  // the target cannot be replaced (see nFileError)
+    CannotWrite, // writing, syncing or renaming failed (see nFileError)
+};
+
+// What an export came to, for callers that word their own messages.
+struct ExportOutcome {
+    ExportFailure failure = ExportFailure::None;
+    // For CannotOpen and CannotWrite: the errno value or FILE_ERROR_ value
+    // (platform/File.h), and CFile's sentence for it ("Permission denied.").
+    int nFileError = 0;
+    std::string strErrorText;
+
+    bool Succeeded() const { return failure == ExportFailure::None; }
+};
+
 // Writes the entry's content to path: the data unpacked to exactly m_size
 // bytes, a sound (type 2 at this moment) restored by its running sum. The
 // data is unpacked before the file is touched, and the file is replaced
-// atomically, so a refusal leaves any existing file as it was. Messages are
-// owned by pOwner, but for the unpacker's "NotImplemented", which has none.
+// atomically, so a failure leaves any existing file as it was. A symbolic
+// link at path is followed when bFollowLinks is set, else replaced itself.
+// Shows no message but the unpacker's "NotImplemented" (owner none, caption
+// "error"), at most once per call however many long strings the data holds.
 // progress, when given, hears how far the unpacking has gone.
+ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& path,
+                                 bool bFollowLinks = true, const ProgressFn& progress = {});
+
+// The same, telling the user of a failure in a message owned by pOwner
+// (caption "error"); a cancel shows nothing.
 ExportResult ExportEntry(const CFileEntry& entry, const std::string& path, void* pOwner,
                          const ProgressFn& progress = {});
 

@@ -93,7 +93,8 @@ bool ConfirmReplace(ImportJob& job, CFileEntry*& pReplaced) {
 
 ImportResult RunImport(ImportJob& job) {
     if (!job.file.OpenForRead(job.request.path)) {
-        job.Say("Cannot open that file", "error");
+        const bool bSpecial = job.file.GetError() == FILE_ERROR_NOT_REGULAR;
+        job.Say(bSpecial ? "That is not a regular file" : "Cannot open that file", "error");
         return ImportResult::Refused;
     }
     if (job.file.GetLength() >= IMPORT_SIZE_LIMIT) {
