@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 #include "platform/qt/DesktopRegistration.h"
 #include "platform/qt/Modal.h"
+#include "platform/qt/QtMessageBox.h"
 #include "platform/qt/SingleDocManager.h"
 #include "ui/AboutDlg.h"
 #include "ui/MainFrame.h"
@@ -58,6 +59,8 @@ bool COstrevaneApp::CreateFrame() {
     m_pManager =
         std::make_unique<CSingleDocManager>(*m_pDoc, m_pFrame.get(), strings, RECENT_FILE_COUNT);
     m_pManager->m_onDocumentChanged = [this] { RefreshFrame(); };
+    m_pManager->m_onDocumentOpened = [this] { WarnOfDisagreeingLayout(); };
+    m_pManager->m_confirmSave = [this] { return ConfirmLayoutRewrite(); };
     m_pDoc->SetModifiedObserver([this](bool) { RefreshFrame(); });
     m_pFrame->m_canClose = [this] { return CanClose(); };
     m_pFrame->m_openDroppedFile = [this](const QString& path) {
@@ -136,6 +139,32 @@ void COstrevaneApp::RefreshFrame() {
     m_pFrame->setWindowModified(m_pDoc->IsModified());
     m_pFrame->SetRecentFiles(m_pManager->RecentFiles());
     m_commands.UpdateAll();
+}
+
+// The reader takes the data back to back and drops what follows it, so a
+// save writes another layout than the file has: said once on opening, and
+// asked before the first save.
+void COstrevaneApp::WarnOfDisagreeingLayout() {
+    m_bLayoutRewriteAgreed = false;
+    if (m_pDoc->GetLayoutReport().IsEmpty())
+        return;
+    MessageBox(OwnerOf(m_pFrame.get()),
+               m_pDoc->GetPathName() +
+                   ": its directory does not match its data; saving will rewrite its layout.",
+               GetDocString(DocString::WindowTitle).toStdString(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool COstrevaneApp::ConfirmLayoutRewrite() {
+    if (m_pDoc->GetLayoutReport().IsEmpty() || m_bLayoutRewriteAgreed)
+        return true;
+    m_bLayoutRewriteAgreed =
+        MessageBox(OwnerOf(m_pFrame.get()),
+                   m_pDoc->GetPathName() +
+                       ": its directory does not match its data; saving will rewrite its "
+                       "layout.\nSave it all the same?",
+                   GetDocString(DocString::WindowTitle).toStdString(),
+                   MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+    return m_bLayoutRewriteAgreed;
 }
 
 bool COstrevaneApp::CanClose() {

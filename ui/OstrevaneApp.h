@@ -41,6 +41,8 @@ private:
     bool ProcessShellCommand(const QStringList& arguments);
     void RefreshFrame();
     bool CanClose();
+    void WarnOfDisagreeingLayout();
+    bool ConfirmLayoutRewrite();
 
     CCommandMap m_commands;
     std::unique_ptr<COstrevaneDoc> m_pDoc;
@@ -48,4 +50,7 @@ private:
     COstrevaneView* m_pView = nullptr; // owned by the frame
     std::unique_ptr<CSingleDocManager> m_pManager;
     int m_exitCode = 0;
+    // The user agreed to save an archive whose directory disagrees with its
+    // data; asked once for each opened archive.
+    bool m_bLayoutRewriteAgreed = false;
 };

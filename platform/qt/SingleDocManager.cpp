@@ -1,16 +1,20 @@
 #include "platform/qt/SingleDocManager.h"
 
+#include "platform/ArchiveLock.h"
 #include "platform/Document.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/FileDialog.h"
 #include "platform/qt/QtMessageBox.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QSettings>
 
 CSingleDocManager::CSingleDocManager(CDocument& doc, QWidget* pFrame, SDocTemplateStrings strings,
                                      int recentFiles)
-    : m_doc(doc), m_pFrame(pFrame), m_strings(std::move(strings)), m_recent(recentFiles) {}
+    : m_doc(doc), m_pFrame(pFrame), m_strings(std::move(strings)), m_recent(recentFiles) {
+    QObject::connect(&m_watcher, &CFileWatcher::Changed, &m_watcher, [this] { OnDiskChanged(); });
+}
 
 bool CSingleDocManager::OnFileNew() {
     if (!SaveModified())
@@ -35,9 +39,12 @@ bool CSingleDocManager::OpenDocumentFile(const QString& path) {
     // fails while loading leaves a new, empty one. Either way the views show
     // what the document now holds.
     const bool bOpened = m_doc.OnOpenDocument(absolute.toStdString());
-    if (bOpened && !m_doc.WasLoadRefused())
+    const bool bLoaded = bOpened && !m_doc.WasLoadRefused();
+    if (bLoaded)
         m_recent.Add(absolute);
     Replaced();
+    if (bLoaded && m_onDocumentOpened)
+        m_onDocumentOpened();
     return bOpened;
 }
 
@@ -100,11 +107,66 @@ void CSingleDocManager::SaveStdProfileSettings() const {
 
 bool CSingleDocManager::DoSave(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    if (!m_doc.OnSaveDocument(absolute.toStdString()))
+    const std::string target = absolute.toStdString();
+    if (m_confirmSave && !m_confirmSave())
         return false;
+    CArchiveLock lock;
+    if (!LockForSave(target, lock) || !m_doc.OnSaveDocument(target))
+        return false;
+    lock.Release();
     m_recent.Add(absolute);
     Changed();
     return true;
+}
+
+bool CSingleDocManager::ChangedByAnotherProgram(const std::string& path,
+                                                const FileIdentity& now) const {
+    const FileIdentity& known = m_doc.GetDiskIdentity();
+    return path == m_doc.GetPathName() && known.bExists && now.bExists && now != known;
+}
+
+// The question is asked without the lock, so that no other program waits
+// on the user; the file is looked at again under the lock afterwards.
+bool CSingleDocManager::LockForSave(const std::string& path, CArchiveLock& lock) {
+    FileIdentity agreed;
+    for (;;) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const CArchiveLock::Status status = lock.Acquire(path, m_lockWaitSeconds);
+        QApplication::restoreOverrideCursor();
+        if (status == CArchiveLock::Status::Busy) {
+            MessageBox(OwnerOf(m_pFrame), InUseMessage(path, lock.GetHolderPid()),
+                       m_strings.windowTitle.toStdString(), MB_OK | MB_ICONEXCLAMATION);
+            return false;
+        }
+        const FileIdentity now = IdentityOfPath(path);
+        if (!ChangedByAnotherProgram(path, now) || now == agreed)
+            return true;
+        lock.Release();
+        if (MessageBox(OwnerOf(m_pFrame),
+                       path + " was changed by another program since it was opened. Overwrite "
+                              "those changes?",
+                       m_strings.windowTitle.toStdString(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+            return false;
+        agreed = now;
+    }
+}
+
+void CSingleDocManager::OnDiskChanged() {
+    const std::string path = m_doc.GetPathName();
+    if (m_bAskingReload || path.empty() || m_doc.IsModified())
+        return;
+    const FileIdentity now = IdentityOfPath(path);
+    if (!now.bExists || now == m_doc.GetDiskIdentity() || now == m_declinedReload)
+        return;
+    m_bAskingReload = true;
+    const int answer =
+        MessageBox(OwnerOf(m_pFrame), path + " was changed by another program. Reload it?",
+                   m_strings.windowTitle.toStdString(), MB_YESNO | MB_ICONQUESTION);
+    m_bAskingReload = false;
+    if (answer == IDYES)
+        OpenDocumentFile(QString::fromStdString(path));
+    else
+        m_declinedReload = now;
 }
 
 void CSingleDocManager::Replaced() {
@@ -113,6 +175,7 @@ void CSingleDocManager::Replaced() {
 }
 
 void CSingleDocManager::Changed() {
+    m_watcher.Watch(QString::fromStdString(m_doc.GetPathName()));
     if (m_onDocumentChanged)
         m_onDocumentChanged();
 }
