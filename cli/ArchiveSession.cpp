@@ -59,9 +59,9 @@ int ChangeArchive(const std::string& path, const WriteOptions& options,
     }
     if (!change(doc))
         return kExitFailure;
-    if (doc.IsModified() && !doc.OnSaveDocument(path))
+    if (doc.IsModified() && !doc.OnSaveDocument(path, &lock))
         return kExitFailure;
-    return kExitOk; // the lock goes only now, after the new file is in place
+    return kExitOk;
 }
 
 CQuestionAnswerer::CQuestionAnswerer(bool bYes) {

@@ -31,7 +31,7 @@ int RunNew(const NewOptions& options) {
     }
     COstrevaneDoc doc;
     doc.OnNewDocument();
-    return doc.OnSaveDocument(options.archive) ? kExitOk : kExitFailure;
+    return doc.OnSaveDocument(options.archive, &lock) ? kExitOk : kExitFailure;
 }
 
 } // namespace

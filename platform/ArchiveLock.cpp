@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -41,6 +43,23 @@ long FlockHolder(const FileIdentity& file) {
     return holder > 0 ? holder : 0;
 }
 
+// Whether path names the file locked, looked at under a shared lock of its
+// folder, so never in the middle of another save's hand-over.
+bool StillNamedBy(const std::string& path, const FileIdentity& locked) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) == nullptr)
+        return false;
+    std::string folder(resolved);
+    folder.resize(std::max<std::size_t>(folder.find_last_of('/'), 1));
+    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0)
+        flock(folderFd, LOCK_SH);
+    const bool bSame = IdentityOfPath(resolved).IsSameFile(locked);
+    if (folderFd >= 0)
+        close(folderFd);
+    return bSame;
+}
+
 } // namespace
 
 CArchiveLock::Status CArchiveLock::TryOnce(const std::string& path, bool& bRetry) {
@@ -72,7 +91,7 @@ CArchiveLock::Status CArchiveLock::TryOnce(const std::string& path, bool& bRetry
     }
     // A writer that held the lock before us may have renamed its new
     // version over the file we locked: then lock that one instead.
-    if (!IdentityOfPath(path).IsSameFile(m_identity)) {
+    if (!StillNamedBy(path, m_identity)) {
         Release();
         bRetry = true;
         return Status::Busy;
@@ -99,6 +118,13 @@ CArchiveLock::Status CArchiveLock::Acquire(const std::string& path, double waitS
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::milliseconds(25));
     }
+}
+
+bool CArchiveLock::HandOverForRename(int folderFd) {
+    if (m_fd < 0 || folderFd < 0 || flock(folderFd, LOCK_EX) != 0)
+        return false;
+    Release();
+    return true;
 }
 
 void CArchiveLock::Release() {

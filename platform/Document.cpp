@@ -89,7 +89,7 @@ bool CDocument::OnOpenDocument(const std::string& path) {
     return true;
 }
 
-bool CDocument::OnSaveDocument(const std::string& path) {
+bool CDocument::OnSaveDocument(const std::string& path, CArchiveLock* pHeldLock) {
     CFile file;
     if (!file.OpenForReplace(path)) {
         ReportFileError("Cannot save", path, file.GetErrorText());
@@ -105,7 +105,7 @@ bool CDocument::OnSaveDocument(const std::string& path) {
         file.Abort();
         return false;
     }
-    if (file.HasFailed() || !file.Commit()) {
+    if (file.HasFailed() || !file.Commit(pHeldLock)) {
         file.Abort();
         ReportFileError("Cannot save", path, file.GetErrorText());
         return false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 class CArchive;
+class CArchiveLock;
 class CView;
 
 // The document side of the document/view protocol: modified flag, path and
@@ -43,10 +44,11 @@ public:
     // then empty. A file Serialize refused (after its own message) still
     // returns true, leaves the document new and sets WasLoadRefused().
     virtual bool OnOpenDocument(const std::string& path);
-    // Saves through Serialize, replacing path atomically. Returns false after
-    // a message when the save fails or is refused; the file on disk is then
-    // unchanged and the modified flag stays as it was.
-    virtual bool OnSaveDocument(const std::string& path);
+    // Saves through Serialize, replacing path atomically; pHeldLock is the
+    // lock on path the caller holds, if any, handed over for the rename.
+    // Returns false after a message when the save fails or is refused; the
+    // file on disk is then unchanged and the modified flag stays as it was.
+    virtual bool OnSaveDocument(const std::string& path, CArchiveLock* pHeldLock = nullptr);
     bool WasLoadRefused() const { return m_bLoadRefused; }
     // The file as the last open read it or the last save wrote it; nothing
     // (bExists false) for a new document. Another program's change to the

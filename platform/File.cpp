@@ -1,5 +1,6 @@
 #include "platform/File.h"
 
+#include "platform/ArchiveLock.h"
 #include "platform/FileFaults.h"
 #include "platform/TempFiles.h"
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -276,26 +278,37 @@ bool CFile::RenameOverTarget() {
     return true;
 }
 
-bool CFile::Commit() {
+// The folder is opened before the rename: a held archive lock is handed
+// over through it, and afterwards it makes the rename durable.
+bool CFile::Commit(CArchiveLock* pHeldLock) {
     if (m_mode != Mode::Replacing) {
         SetError(EBADF);
         return false;
     }
-    if (!SyncAndClose() || !RenameOverTarget()) {
+    if (!SyncAndClose()) {
         Abort();
         return false;
     }
-    m_mode = Mode::Closed;
-    ForgetTempFile(m_strTemp);
-    m_strTemp.clear();
-    // Make the rename itself durable; the new content is in place already,
-    // so a failure here is not worth failing the save over.
-    const int dirFd = open(DirectoryOf(m_strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
+    const int folderFd = open(DirectoryOf(m_strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool bHandedOver = pHeldLock != nullptr && pHeldLock->HandOverForRename(folderFd);
+    const bool bRenamed = RenameOverTarget();
+    if (bHandedOver)
+        flock(folderFd, LOCK_UN);
+    if (bRenamed) {
+        m_mode = Mode::Closed;
+        ForgetTempFile(m_strTemp);
+        m_strTemp.clear();
+    } else {
+        Abort();
     }
-    return true;
+    // The new content is in place already, so a failure to make the rename
+    // durable is not worth failing the save over.
+    if (folderFd >= 0) {
+        if (bRenamed)
+            fsync(folderFd);
+        close(folderFd);
+    }
+    return bRenamed;
 }
 
 void CFile::Abort() {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class CArchiveLock;
+
 // Failures that are not errno values.
 inline constexpr int FILE_ERROR_NOT_REGULAR = -1;  // a FIFO, socket or device
 inline constexpr int FILE_ERROR_LINK_REFUSED = -2; // a link OpenForReplace will not follow
@@ -43,9 +45,11 @@ public:
     // owner and group too. Returns false (error recorded) on failure.
     bool OpenForReplace(const std::string& path, bool bFollowLinks = true);
     // Writes out what is buffered, syncs, closes and renames the temporary
-    // file over the target. Returns false (error recorded, temporary file
+    // file over the target; pHeldLock, the target's lock when the caller
+    // holds it, is handed over for the rename (see CArchiveLock) and is no
+    // longer held afterwards. Returns false (error recorded, temporary file
     // removed, target untouched) on failure.
-    bool Commit();
+    bool Commit(CArchiveLock* pHeldLock = nullptr);
     // Abandons a replace: closes and removes the temporary file.
     void Abort();
 

@@ -20,7 +20,7 @@ namespace {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     if (then == LockThen::Replace) {
         CFile file;
-        (void)(file.OpenForReplace(path) && file.Write("new", 3) && file.Commit());
+        (void)(file.OpenForReplace(path) && file.Write("new", 3) && file.Commit(&lock));
     } else if (then == LockThen::Remove) {
         unlink(path.c_str());
     }

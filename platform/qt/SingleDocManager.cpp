@@ -111,9 +111,8 @@ bool CSingleDocManager::DoSave(const QString& path) {
     if (m_confirmSave && !m_confirmSave())
         return false;
     CArchiveLock lock;
-    if (!LockForSave(target, lock) || !m_doc.OnSaveDocument(target))
+    if (!LockForSave(target, lock) || !m_doc.OnSaveDocument(target, &lock))
         return false;
-    lock.Release();
     m_recent.Add(absolute);
     Changed();
     return true;
