@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -28,6 +29,17 @@ bool LockAndOpen(const std::string& path, double waitSeconds, CArchiveLock& lock
     }
 }
 
+CLI::Validator SecondsValidator() {
+    return CLI::Validator(
+        [](std::string& text) {
+            char* end = nullptr;
+            const double seconds = std::strtod(text.c_str(), &end);
+            const bool bGood = !text.empty() && *end == '\0' && seconds >= 0 && seconds <= 1e6;
+            return bGood ? std::string() : "SECONDS must be a number from 0 to 1000000";
+        },
+        "");
+}
+
 } // namespace
 
 bool OpenArchive(COstrevaneDoc& doc, const std::string& path) {
@@ -38,7 +50,8 @@ void AddWriteOptions(CLI::App& cmd, WriteOptions& options, bool bWithForce) {
     cmd.add_option("--wait", options.waitSeconds,
                    "Seconds to wait for another program that is saving the archive")
         ->default_val(10)
-        ->check(CLI::NonNegativeNumber);
+        ->check(SecondsValidator())
+        ->type_name("SECONDS");
     if (bWithForce)
         cmd.add_flag("--force", options.bForce,
                      "Save even an archive whose directory does not match its data");

@@ -219,6 +219,7 @@ TEST_F(OstrArchive, RefusedChangesLeaveTheFileAsItWas) {
          1,
          "cannot be set"},
         {"nothing to change", {"set", archive, "portrait:1"}, 2, "Nothing to change"},
+        {"negative wait", {"remove", archive, "portrait:1", "--wait", "-1"}, 2, "SECONDS"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
