@@ -1,5 +1,7 @@
 #include "archive/ArchiveReader.h"
 
+#include "archive/ArchiveFormat.h"
+#include "platform/ByteOrder.h"
 #include "platform/File.h"
 
 #include <algorithm>
@@ -8,15 +10,6 @@
 #include <vector>
 
 namespace {
-
-constexpr char kMagic[4] = {'O', 's', 't', 'r'};
-constexpr std::uint64_t kHeaderSize = 12;
-
-std::int32_t LittleEndianInt32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 ReadOutcome Failure(CFile& file, std::string detail) {
     if (file.HasFailed())
@@ -31,7 +24,7 @@ std::string Position(std::size_t index, std::size_t count) {
 
 // Bytes of the file after the header, as its length was when opened.
 std::uint64_t BytesAfterHeader(const CFile& file) {
-    return file.GetLength() > kHeaderSize ? file.GetLength() - kHeaderSize : 0;
+    return file.GetLength() > ARCHIVE_HEADER_SIZE ? file.GetLength() - ARCHIVE_HEADER_SIZE : 0;
 }
 
 // The entries read so far, linked in file order; deleted with the chain
@@ -57,17 +50,17 @@ private:
 
 // Records are read a block at a time, so the directory is never held whole
 // beside the entries made from it.
-constexpr std::size_t kRecordsPerBlock = 1024;
+constexpr std::size_t RECORDS_PER_BLOCK = 1024;
 
 ReadOutcome ReadDirectory(CFile& file, std::int32_t count, CEntryChain& chain) {
     const auto n = static_cast<std::uint64_t>(count);
     if (n * ENTRY_RECORD_SIZE > BytesAfterHeader(file))
         return Failure(file, "Its directory of " + std::to_string(n) +
                                  " entries does not fit in the file.");
-    std::vector<std::uint8_t> block(std::min<std::uint64_t>(n, kRecordsPerBlock) *
+    std::vector<std::uint8_t> block(std::min<std::uint64_t>(n, RECORDS_PER_BLOCK) *
                                     ENTRY_RECORD_SIZE);
     for (std::uint64_t done = 0; done < n;) {
-        const std::uint64_t records = std::min<std::uint64_t>(n - done, kRecordsPerBlock);
+        const std::uint64_t records = std::min<std::uint64_t>(n - done, RECORDS_PER_BLOCK);
         if (file.Read(block.data(), records * ENTRY_RECORD_SIZE) != records * ENTRY_RECORD_SIZE)
             return Failure(file, "The file ends inside its directory.");
         for (std::uint64_t i = 0; i < records; ++i) {
@@ -87,7 +80,7 @@ ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& cha
                          LayoutReport& layout) {
     const auto n = static_cast<std::size_t>(count);
     std::uint64_t remaining = BytesAfterHeader(file) - n * ENTRY_RECORD_SIZE;
-    std::uint64_t position = kHeaderSize + n * ENTRY_RECORD_SIZE;
+    std::uint64_t position = DataStart(n);
     std::size_t i = 0;
     for (CFileEntry* pEntry = chain.First(); pEntry; pEntry = pEntry->m_pNext, ++i) {
         CFileEntry& entry = *pEntry;
@@ -113,15 +106,16 @@ ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& cha
 } // namespace
 
 ReadOutcome ReadArchive(CFile& file) {
-    std::uint8_t header[kHeaderSize];
-    const std::size_t got = file.Read(header, 4);
-    if (got < 4 || std::memcmp(header, kMagic, 4) != 0)
+    constexpr std::size_t MAGIC_SIZE = ARCHIVE_MAGIC.size();
+    std::uint8_t header[ARCHIVE_HEADER_SIZE];
+    const std::size_t got = file.Read(header, MAGIC_SIZE);
+    if (got < MAGIC_SIZE || std::memcmp(header, ARCHIVE_MAGIC.data(), MAGIC_SIZE) != 0)
         return file.HasFailed() ? ReadOutcome{ReadStatus::ReadFailed, {}, nullptr, {}}
                                 : ReadOutcome{ReadStatus::WrongMagic, {}, nullptr, {}};
-    if (file.Read(header + 4, 8) != 8)
+    if (file.Read(header + MAGIC_SIZE, sizeof header - MAGIC_SIZE) != sizeof header - MAGIC_SIZE)
         return Failure(file, "The file ends inside its header.");
-    // The version at offset 4 is accepted whatever it holds.
-    const std::int32_t count = LittleEndianInt32(header + 8);
+    // The version is accepted whatever it holds.
+    const std::int32_t count = ReadLittleEndianInt32(header + ARCHIVE_COUNT_AT);
     // The writer never writes a negative count: such a file is damaged.
     if (count < 0)
         return Failure(file, "Its directory has a negative number of entries (" +

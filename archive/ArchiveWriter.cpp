@@ -1,25 +1,20 @@
 #include "archive/ArchiveWriter.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/OstrevaneDoc.h"
+#include "platform/ByteOrder.h"
 #include "platform/File.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <limits>
 
 namespace {
 
-constexpr std::uint64_t kLargestOffset = std::numeric_limits<std::int32_t>::max();
-
-void PutLittleEndian(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 // Where each payload will land must fit the 32-bit offset field.
 bool LayoutFits(const COstrevaneDoc& doc, std::int32_t count) {
-    std::uint64_t position = 12 + ENTRY_RECORD_SIZE * static_cast<std::uint64_t>(count);
+    std::uint64_t position = DataStart(static_cast<std::uint64_t>(count));
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
-        if (position > kLargestOffset)
+        if (position > LARGEST_OFFSET)
             return false;
         position += p->m_data.size();
     }
@@ -33,9 +28,10 @@ WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc) {
     if (!LayoutFits(doc, count))
         return {WriteStatus::TooLarge,
                 "The archive would pass 2 GiB, and its file offsets cannot reach that far."};
-    std::uint8_t header[12] = {'O', 's', 't', 'r'};
-    PutLittleEndian(header + 4, 1);
-    PutLittleEndian(header + 8, static_cast<std::uint32_t>(count));
+    std::uint8_t header[ARCHIVE_HEADER_SIZE];
+    std::copy(ARCHIVE_MAGIC.begin(), ARCHIVE_MAGIC.end(), header);
+    WriteLittleEndianInt32(header + ARCHIVE_VERSION_AT, ARCHIVE_VERSION);
+    WriteLittleEndianInt32(header + ARCHIVE_COUNT_AT, count);
     file.Write(header, sizeof header);
     std::uint8_t record[ENTRY_RECORD_SIZE];
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/ArchiveFormat.h"
 #include "platform/LargeMemory.h"
 
 #include <array>
@@ -19,9 +20,6 @@ inline constexpr std::int32_t ENTRY_BACKGROUNDS = 3;
 // leave the entry's type or ID as it is.
 inline constexpr std::int32_t ENTRY_TYPE_NONE = 255;
 inline constexpr std::int32_t ENTRY_ID_NONE = -1;
-
-inline constexpr std::size_t ENTRY_NAME_SIZE = 16;
-inline constexpr std::size_t ENTRY_RECORD_SIZE = 36;
 
 using EntryName = std::array<std::uint8_t, ENTRY_NAME_SIZE>;
 
@@ -81,12 +79,12 @@ struct CEntryRecord {
 };
 
 static_assert(sizeof(CEntryRecord) == ENTRY_RECORD_SIZE);
-static_assert(offsetof(CEntryRecord, m_type) == 0);
-static_assert(offsetof(CEntryRecord, m_id) == 4);
-static_assert(offsetof(CEntryRecord, m_packedSize) == 8);
-static_assert(offsetof(CEntryRecord, m_size) == 12);
-static_assert(offsetof(CEntryRecord, m_offset) == 16);
-static_assert(offsetof(CEntryRecord, m_name) == 20);
+static_assert(offsetof(CEntryRecord, m_type) == RECORD_TYPE_AT);
+static_assert(offsetof(CEntryRecord, m_id) == RECORD_ID_AT);
+static_assert(offsetof(CEntryRecord, m_packedSize) == RECORD_PACKED_SIZE_AT);
+static_assert(offsetof(CEntryRecord, m_size) == RECORD_SIZE_AT);
+static_assert(offsetof(CEntryRecord, m_offset) == RECORD_OFFSET_AT);
+static_assert(offsetof(CEntryRecord, m_name) == RECORD_NAME_AT);
 
 // The record as it is stored: little-endian whatever the host.
 void EncodeRecord(const CEntryRecord& record, std::uint8_t* pOut);

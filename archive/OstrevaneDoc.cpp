@@ -114,7 +114,7 @@ void COstrevaneDoc::LayoutOffsets() {
 void COstrevaneDoc::LayoutOffsets(std::int32_t count) {
     // Computed wide: a layout past 2^31 - 1 wraps here, and the writer
     // refuses to store it.
-    std::int64_t offset = 12 + 36 * static_cast<std::int64_t>(count);
+    auto offset = static_cast<std::int64_t>(DataStart(static_cast<std::uint64_t>(count)));
     for (CFileEntry* p = m_pHead; p; p = p->m_pNext) {
         p->m_offset = static_cast<std::int32_t>(offset);
         offset += p->m_packedSize;

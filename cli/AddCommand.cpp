@@ -1,8 +1,11 @@
+#include "archive/ArchiveFormat.h"
+#include "archive/EntryRules.h"
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
 #include "cli/TextOutput.h"
 #include "platform/MessageBox.h"
+#include "platform/NumberText.h"
 #include "transfer/ImportPipeline.h"
 
 #include <memory>
@@ -20,22 +23,11 @@ struct AddOptions {
     WriteOptions write;
 };
 
-// The name the import dialog proposes: the file's name without its folder
-// and without its last extension, unless the only dot is the first character.
-std::string ProposedName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    std::string title = slash == std::string::npos ? path : path.substr(slash + 1);
-    const auto dot = title.find_last_of('.');
-    if (dot != std::string::npos && dot > 0)
-        title.resize(dot);
-    return title;
-}
-
 // The name to store, as Latin-1 bytes; false after a message.
 bool ResolveName(const AddOptions& options, std::string& name) {
-    const std::string given = options.bNameGiven ? options.name : ProposedName(options.file);
+    const std::string given = options.bNameGiven ? options.name : ProposedEntryName(options.file);
     const auto latin1 = Utf8ToLatin1(given);
-    if (latin1 && latin1->size() <= 16) {
+    if (latin1 && latin1->size() <= ENTRY_NAME_SIZE) {
         name = *latin1;
         return true;
     }
@@ -52,7 +44,7 @@ int RunAdd(const AddOptions& options) {
     return ChangeArchive(options.archive, options.write, [&](COstrevaneDoc& doc) {
         ImportRequest request{options.file, *ParseType(options.type), 0, {}, {}};
         request.id =
-            options.id.empty() ? doc.ProposedId(request.type) : *ParseUnsignedId(options.id);
+            options.id.empty() ? doc.ProposedId(request.type) : *ParseUnsigned32(options.id);
         return ResolveName(options, request.name) &&
                ImportFile(doc, request, nullptr) == ImportResult::Imported;
     });

@@ -62,19 +62,19 @@ int ChangeArchive(const std::string& path, const WriteOptions& options,
     CArchiveLock lock;
     COstrevaneDoc doc;
     if (!LockAndOpen(path, options.waitSeconds, lock, doc))
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     if (!options.bForce && !doc.GetLayoutReport().IsEmpty()) {
         MessageBox(nullptr,
                    path + ": its directory does not match its data; saving would rewrite it "
                           "(use --force)",
                    GetAppTitle());
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     }
     if (!change(doc))
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     if (doc.IsModified() && !doc.OnSaveDocument(path, &lock))
-        return kExitFailure;
-    return kExitOk;
+        return OSTR_EXIT_FAILURE;
+    return OSTR_EXIT_OK;
 }
 
 CQuestionAnswerer::CQuestionAnswerer(bool bYes) {

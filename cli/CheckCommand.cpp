@@ -86,7 +86,7 @@ void MentionTemporaryFiles(const std::string& path) {
 int RunCheck(const CheckOptions& options) {
     COstrevaneDoc doc;
     if (!OpenArchive(doc, options.archive))
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     MentionTemporaryFiles(options.archive);
     const int damaged = ReportDamage(doc);
     ReportLayout(doc);
@@ -96,9 +96,9 @@ int RunCheck(const CheckOptions& options) {
     if (!doc.GetLayoutReport().IsEmpty())
         std::printf("its directory does not match its data\n");
     if (damaged > 0 || !doc.GetLayoutReport().IsEmpty())
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     std::printf("%d entries, all sound\n", count);
-    return kExitOk;
+    return OSTR_EXIT_OK;
 }
 
 } // namespace

@@ -2,10 +2,11 @@
 
 #include <CLI/CLI.hpp>
 
-// Exit statuses of every verb.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1; // also a damaged or foreign file
-inline constexpr int kExitUsage = 2;
+// Exit statuses of every verb (the standard library's EXIT_FAILURE is a
+// macro, hence the prefix).
+inline constexpr int OSTR_EXIT_OK = 0;
+inline constexpr int OSTR_EXIT_FAILURE = 1; // also a damaged or foreign file
+inline constexpr int OSTR_EXIT_USAGE = 2;
 
 // Each verb adds its subcommand to app; when it runs, it stores its exit
 // status in status.

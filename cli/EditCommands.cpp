@@ -1,8 +1,10 @@
+#include "archive/EntryRules.h"
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
 #include "cli/TextOutput.h"
 #include "platform/MessageBox.h"
+#include "platform/NumberText.h"
 
 #include <memory>
 
@@ -40,34 +42,17 @@ CFileEntry MakeTemplate(const SetOptions& options) {
     if (!options.type.empty())
         tmpl.m_type = *ParseType(options.type);
     if (!options.id.empty())
-        tmpl.m_id = static_cast<std::int32_t>(*ParseUnsignedId(options.id));
+        tmpl.m_id = static_cast<std::int32_t>(*ParseUnsigned32(options.id));
     if (options.bNameGiven)
         tmpl.m_name = MakeEntryName(*Utf8ToLatin1(options.name));
     return tmpl;
-}
-
-// Another entry already has the new type and ID: ask, and on Yes remove it.
-bool ResolveDuplicate(COstrevaneDoc& doc, const CFileEntry* pEntry, const CFileEntry& tmpl) {
-    const std::int32_t type = tmpl.m_type != ENTRY_TYPE_NONE ? tmpl.m_type : pEntry->m_type;
-    const std::int32_t id = tmpl.m_id != ENTRY_ID_NONE ? tmpl.m_id : pEntry->m_id;
-    CFileEntry* pFound = doc.FindEntry(type, id);
-    if (!pFound || pFound == pEntry)
-        return true;
-    if (MessageBox(
-            nullptr,
-            "There already exists a file\nentry with that type and ID.\nShould we delete the "
-            "old entry\nand replace it with this one?",
-            "Warning--Duplicate entry", MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
-        return false;
-    doc.RemoveEntry(pFound);
-    return true;
 }
 
 // The template's 4294967295 (-1) means "leave the ID", so that ID cannot be
 // given: refused rather than reported as done while nothing changes.
 bool CheckSettableId(const SetOptions& options) {
     if (options.id.empty() ||
-        *ParseUnsignedId(options.id) != static_cast<std::uint32_t>(ENTRY_ID_NONE))
+        *ParseUnsigned32(options.id) != static_cast<std::uint32_t>(ENTRY_ID_NONE))
         return true;
     MessageBox(nullptr,
                "The ID 4294967295 cannot be set: it stands for \"no ID\" (use 0 to 4294967294).",
@@ -78,17 +63,17 @@ bool CheckSettableId(const SetOptions& options) {
 int RunSet(const SetOptions& options) {
     if (options.type.empty() && options.id.empty() && !options.bNameGiven) {
         MessageBox(nullptr, "Nothing to change: give --type, --id or --name.", GetAppTitle());
-        return kExitUsage;
+        return OSTR_EXIT_USAGE;
     }
     if (!CheckSettableId(options))
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     CQuestionAnswerer answerer(options.bReplace);
     return ChangeArchive(options.archive, options.write, [&](COstrevaneDoc& doc) {
         CFileEntry* pEntry = FindAddressedEntry(doc, options.entry);
         if (!pEntry)
             return false;
         const CFileEntry tmpl = MakeTemplate(options);
-        if (!ResolveDuplicate(doc, pEntry, tmpl))
+        if (!ResolveDuplicate(doc, pEntry, tmpl, nullptr))
             return false;
         doc.ModifyEntry(pEntry, tmpl); // the node-keeping sort keeps pEntry this entry
         return true;

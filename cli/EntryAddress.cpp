@@ -1,14 +1,16 @@
 #include "cli/EntryAddress.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/OstrevaneDoc.h"
 #include "cli/TextOutput.h"
 #include "platform/MessageBox.h"
+#include "platform/NumberText.h"
 
 #include <charconv>
 
 namespace {
 
-constexpr const char* kTypeWords[] = {"overlay", "portrait", "sound", "backgrounds"};
+constexpr const char* TYPE_WORDS[] = {"overlay", "portrait", "sound", "backgrounds"};
 
 template <class T>
 std::optional<T> ParseNumber(const std::string& text) {
@@ -24,16 +26,12 @@ std::optional<T> ParseNumber(const std::string& text) {
 
 std::optional<std::int32_t> ParseType(const std::string& text) {
     for (std::int32_t type = 0; type < 4; ++type)
-        if (text == kTypeWords[type])
+        if (text == TYPE_WORDS[type])
             return type;
     const auto number = ParseNumber<std::int32_t>(text);
     if (number && *number >= 0 && *number < 4)
         return number;
     return std::nullopt;
-}
-
-std::optional<std::uint32_t> ParseUnsignedId(const std::string& text) {
-    return ParseNumber<std::uint32_t>(text);
 }
 
 std::optional<EntryAddress> ParseEntryAddress(const std::string& text) {
@@ -56,7 +54,7 @@ std::optional<EntryAddress> ParseEntryAddress(const std::string& text) {
 }
 
 std::string TypeWord(std::int32_t type) {
-    return type >= 0 && type < 4 ? kTypeWords[type] : "type" + std::to_string(type);
+    return type >= 0 && type < 4 ? TYPE_WORDS[type] : "type" + std::to_string(type);
 }
 
 std::string FormatAddress(std::int32_t type, std::int32_t id) {
@@ -75,7 +73,7 @@ CLI::Validator TypeValidator() {
 CLI::Validator IdValidator() {
     return CLI::Validator(
         [](std::string& text) {
-            return ParseUnsignedId(text) ? std::string()
+            return ParseUnsigned32(text) ? std::string()
                                          : "ID must be a whole number from 0 to 4294967295";
         },
         "ID");
@@ -96,7 +94,8 @@ CLI::Validator NameValidator() {
             const auto latin1 = Utf8ToLatin1(text);
             if (!latin1)
                 return std::string("NAME may hold only Latin-1 characters");
-            return latin1->size() <= 16 ? std::string() : "NAME must be at most 16 characters";
+            return latin1->size() <= ENTRY_NAME_SIZE ? std::string()
+                                                     : "NAME must be at most 16 characters";
         },
         "NAME");
 }

@@ -17,8 +17,6 @@ struct EntryAddress {
 
 // TYPE: 0 to 3, or overlay, portrait, sound, backgrounds.
 std::optional<std::int32_t> ParseType(const std::string& text);
-// An ID as the dialogs take it: an unsigned 32-bit decimal number.
-std::optional<std::uint32_t> ParseUnsignedId(const std::string& text);
 // TYPE:ID naming an existing entry: any type number is allowed (entries of
 // unknown types exist), and the ID may be written signed or unsigned.
 std::optional<EntryAddress> ParseEntryAddress(const std::string& text);
@@ -28,7 +26,8 @@ std::string FormatAddress(std::int32_t type, std::int32_t id);
 // The word for a type: overlay, portrait, sound, backgrounds, typeN.
 std::string TypeWord(std::int32_t type);
 
-// Validators for CLI11 options, so that bad values are usage errors.
+// Validators for CLI11 options, so that bad values are usage errors. IDs
+// are read as the dialogs read them (ParseUnsigned32).
 CLI::Validator TypeValidator();
 CLI::Validator IdValidator();
 CLI::Validator EntryValidator();

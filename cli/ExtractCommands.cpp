@@ -28,7 +28,7 @@ struct ExtractAllOptions {
 
 // The archive is read whole before anything is written, so an export
 // renamed over it would leave only the entry's bytes in its place.
-const char* const kArchiveItself = ": it is the archive being read.";
+const char* const ARCHIVE_ITSELF = ": it is the archive being read.";
 
 void Report(const std::string& text) {
     MessageBox(nullptr, text, GetAppTitle());
@@ -37,16 +37,17 @@ void Report(const std::string& text) {
 int RunExtract(const ExtractOptions& options) {
     COstrevaneDoc doc;
     if (!OpenArchive(doc, options.archive))
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     const CFileEntry* pEntry = FindAddressedEntry(doc, options.entry);
     if (!pEntry)
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     if (IdentityOfPath(options.output).IsSameFile(IdentityOfPath(options.archive))) {
-        Report("Cannot write " + options.output + kArchiveItself);
-        return kExitFailure;
+        Report("Cannot write " + options.output + ARCHIVE_ITSELF);
+        return OSTR_EXIT_FAILURE;
     }
-    return ExportEntry(*pEntry, options.output, nullptr) == ExportResult::Exported ? kExitOk
-                                                                                   : kExitFailure;
+    return ExportEntry(*pEntry, options.output, nullptr) == ExportResult::Exported
+               ? OSTR_EXIT_OK
+               : OSTR_EXIT_FAILURE;
 }
 
 bool MakeFolder(const std::string& folder) {
@@ -68,7 +69,7 @@ bool IsTheArchive(const std::string& path, const FileIdentity& archive) {
 std::string ExportProblem(const CFileEntry& entry, const std::string& path,
                           const FileIdentity& archive) {
     if (IsTheArchive(path, archive))
-        return "Cannot write " + path + kArchiveItself;
+        return "Cannot write " + path + ARCHIVE_ITSELF;
     const ExportOutcome outcome = ExportEntryQuietly(entry, path, false);
     switch (outcome.failure) {
     case ExportFailure::None:
@@ -99,15 +100,15 @@ bool ExtractInto(const CFileEntry& entry, const std::string& path, const FileIde
 int RunExtractAll(const ExtractAllOptions& options) {
     COstrevaneDoc doc;
     if (!OpenArchive(doc, options.archive) || !MakeFolder(options.folder))
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     const FileIdentity archive = IdentityOfPath(options.archive);
     const std::filesystem::path folder(options.folder);
     CExportFileNames names;
-    int status = kExitOk;
+    int status = OSTR_EXIT_OK;
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         const std::string path = (folder / names.NameFor(*p, TypeWord(p->m_type))).string();
         if (!ExtractInto(*p, path, archive))
-            status = kExitFailure;
+            status = OSTR_EXIT_FAILURE;
     }
     return status;
 }

@@ -16,11 +16,11 @@ struct ListOptions {
 };
 
 std::string NameHex(const EntryName& name) {
-    static constexpr char kDigits[] = "0123456789abcdef";
+    static constexpr char HEX_DIGITS[] = "0123456789abcdef";
     std::string hex;
     for (const std::uint8_t byte : name) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0xF];
+        hex += HEX_DIGITS[byte >> 4];
+        hex += HEX_DIGITS[byte & 0xF];
     }
     return hex;
 }
@@ -53,12 +53,12 @@ void PrintJson(const COstrevaneDoc& doc) {
 int RunList(const ListOptions& options) {
     COstrevaneDoc doc;
     if (!OpenArchive(doc, options.archive))
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     if (options.bJson)
         PrintJson(doc);
     else
         PrintTable(doc);
-    return kExitOk;
+    return OSTR_EXIT_OK;
 }
 
 } // namespace

@@ -21,17 +21,17 @@ int RunNew(const NewOptions& options) {
         MessageBox(nullptr,
                    "\"" + options.archive + "\" already exists (use --force to replace it).",
                    GetAppTitle());
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     }
     // Replacing an archive another program is saving would undo its save.
     CArchiveLock lock;
     if (lock.Acquire(options.archive, options.write.waitSeconds) == CArchiveLock::Status::Busy) {
         MessageBox(nullptr, InUseMessage(options.archive, lock.GetHolderPid()), GetAppTitle());
-        return kExitFailure;
+        return OSTR_EXIT_FAILURE;
     }
     COstrevaneDoc doc;
     doc.OnNewDocument();
-    return doc.OnSaveDocument(options.archive, &lock) ? kExitOk : kExitFailure;
+    return doc.OnSaveDocument(options.archive, &lock) ? OSTR_EXIT_OK : OSTR_EXIT_FAILURE;
 }
 
 } // namespace

@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     RemoveTempFilesOnSignals();
     CLI::App app{"Reads and changes Ostrevane archives (.dat).", "ostr"};
     app.require_subcommand(1, 1);
-    int status = kExitOk;
+    int status = OSTR_EXIT_OK;
     AddNewCommand(app, status);
     AddListCommand(app, status);
     AddAddCommand(app, status);
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? kExitOk : kExitUsage;
+        return app.exit(e) == 0 ? OSTR_EXIT_OK : OSTR_EXIT_USAGE;
     }
     return status;
 }

@@ -1,22 +1,14 @@
 #include "examples/ExampleContent.h"
 
+#include "platform/ByteOrder.h"
+
 #include <cmath>
 #include <cstddef>
 #include <functional>
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
-void Put16(ByteVector& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void Put32(ByteVector& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
+constexpr double PI = 3.14159265358979323846;
 
 struct Rgb {
     std::uint8_t r, g, b;
@@ -29,16 +21,16 @@ ByteVector EncodeBmp(int width, int height, const std::vector<Rgb>& palette,
     const std::uint32_t pixelOffset = 14 + 40 + 256 * 4;
     const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(height);
     ByteVector out{'B', 'M'};
-    Put32(out, pixelOffset + imageSize);
-    Put32(out, 0);
-    Put32(out, pixelOffset);
+    AppendLittleEndian32(out, pixelOffset + imageSize);
+    AppendLittleEndian32(out, 0);
+    AppendLittleEndian32(out, pixelOffset);
     for (std::uint32_t v :
          {40u, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)})
-        Put32(out, v);
-    Put16(out, 1);
-    Put16(out, 8);
+        AppendLittleEndian32(out, v);
+    AppendLittleEndian16(out, 1);
+    AppendLittleEndian16(out, 8);
     for (std::uint32_t v : {0u, imageSize, 2835u, 2835u, 256u, 0u})
-        Put32(out, v);
+        AppendLittleEndian32(out, v);
     for (std::size_t i = 0; i < 256; ++i) {
         const Rgb c = i < palette.size() ? palette[i] : Rgb{0, 0, 0};
         out.insert(out.end(), {c.b, c.g, c.r, 0});
@@ -115,23 +107,23 @@ ByteVector DrawOverlay() {
 }
 
 ByteVector SynthesizeChime() {
-    constexpr std::uint32_t kRate = 11025;
-    constexpr std::uint32_t kSamples = kRate * 6 / 10;
+    constexpr std::uint32_t RATE = 11025;
+    constexpr std::uint32_t SAMPLES = RATE * 6 / 10;
     ByteVector out{'R', 'I', 'F', 'F'};
-    Put32(out, 36 + kSamples);
+    AppendLittleEndian32(out, 36 + SAMPLES);
     out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    Put32(out, 16);
-    Put16(out, 1);     // PCM
-    Put16(out, 1);     // mono
-    Put32(out, kRate); // samples per second
-    Put32(out, kRate); // bytes per second
-    Put16(out, 1);     // block size
-    Put16(out, 8);     // bits per sample
+    AppendLittleEndian32(out, 16);
+    AppendLittleEndian16(out, 1);    // PCM
+    AppendLittleEndian16(out, 1);    // mono
+    AppendLittleEndian32(out, RATE); // samples per second
+    AppendLittleEndian32(out, RATE); // bytes per second
+    AppendLittleEndian16(out, 1);    // block size
+    AppendLittleEndian16(out, 8);    // bits per sample
     out.insert(out.end(), {'d', 'a', 't', 'a'});
-    Put32(out, kSamples);
-    for (std::uint32_t i = 0; i < kSamples; ++i) {
-        const double t = static_cast<double>(i) / kRate;
-        const double tone = std::sin(2 * kPi * 880 * t) + 0.5 * std::sin(2 * kPi * 1320 * t);
+    AppendLittleEndian32(out, SAMPLES);
+    for (std::uint32_t i = 0; i < SAMPLES; ++i) {
+        const double t = static_cast<double>(i) / RATE;
+        const double tone = std::sin(2 * PI * 880 * t) + 0.5 * std::sin(2 * PI * 1320 * t);
         const double level = 80 * std::exp(-5 * t) * tone / 1.5;
         out.push_back(static_cast<std::uint8_t>(std::lround(128 + level)));
     }

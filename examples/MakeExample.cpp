@@ -12,11 +12,11 @@
 
 namespace {
 
-constexpr std::int32_t kNotesType = 9; // no type the editor knows: shown as "Unknown"
+constexpr std::int32_t NOTES_TYPE = 9; // no type the editor knows: shown as "Unknown"
 
-const char kNotes[] = "Example archive for Ostrevane.\n"
-                      "Every picture and sound in it was drawn or synthesized by the\n"
-                      "generator in examples/; import your own files to try the editor.\n";
+const char NOTES[] = "Example archive for Ostrevane.\n"
+                     "Every picture and sound in it was drawn or synthesized by the\n"
+                     "generator in examples/; import your own files to try the editor.\n";
 
 bool WriteFile(const std::filesystem::path& path, const ByteVector& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(out / "files");
     COstrevaneDoc doc;
     doc.OnNewDocument();
-    const ByteVector notes(kNotes, kNotes + sizeof kNotes - 1);
+    const ByteVector notes(NOTES, NOTES + sizeof NOTES - 1);
     const bool ok =
         Import(doc, out / "files/elder.bmp", DrawPortrait(), ENTRY_PORTRAIT, 1, "Elder") &&
         Import(doc, out / "files/dusk-hills.bmp", DrawBackground(), ENTRY_BACKGROUNDS, 1,
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     if (!ok)
         return 1;
     CFileEntry retype;
-    retype.m_type = kNotesType;
+    retype.m_type = NOTES_TYPE;
     doc.ModifyEntry(doc.FindEntry(ENTRY_BACKGROUNDS, 4), retype);
     return doc.OnSaveDocument((out / "example.dat").string()) ? 0 : 1;
 }

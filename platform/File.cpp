@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr std::size_t kBufferSize = 256 * 1024;
-constexpr int kMaxLinkHops = 40;
+constexpr std::size_t BUFFER_SIZE = 256 * 1024;
+constexpr int MAX_LINK_HOPS = 40;
 
 std::string DirectoryOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -43,7 +43,7 @@ bool MayFollowLink(const std::string& link, const struct stat& linkStat) {
 // Returns 0, an errno value or FILE_ERROR_LINK_REFUSED.
 int ResolveLinks(const std::string& path, std::string& resolved) {
     resolved = path;
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    for (int hop = 0; hop < MAX_LINK_HOPS; ++hop) {
         struct stat st {};
         if (lstat(resolved.c_str(), &st) != 0)
             return errno == ENOENT ? 0 : errno;
@@ -198,7 +198,7 @@ bool CFile::OpenForReplace(const std::string& path, bool bFollowLinks) {
         Abort();
         return false;
     }
-    m_buffer.reserve(kBufferSize);
+    m_buffer.reserve(BUFFER_SIZE);
     return true;
 }
 
@@ -235,9 +235,9 @@ bool CFile::Write(const void* pBuf, std::size_t nCount) {
         SetError(fault);
     if (HasFailed())
         return false;
-    if (m_buffer.size() + nCount > kBufferSize && !FlushWriteBuffer())
+    if (m_buffer.size() + nCount > BUFFER_SIZE && !FlushWriteBuffer())
         return false;
-    if (nCount >= kBufferSize)
+    if (nCount >= BUFFER_SIZE)
         return WriteAll(pBuf, nCount);
     const auto* p = static_cast<const std::uint8_t*>(pBuf);
     m_buffer.insert(m_buffer.end(), p, p + nCount);
@@ -323,7 +323,7 @@ void CFile::Abort() {
 }
 
 bool CFile::FillReadBuffer() {
-    m_buffer.resize(kBufferSize);
+    m_buffer.resize(BUFFER_SIZE);
     for (;;) {
         const ssize_t n = read(m_fd, m_buffer.data(), m_buffer.size());
         if (n < 0 && errno == EINTR)
@@ -346,7 +346,7 @@ std::size_t CFile::Read(void* pBuf, std::size_t nCount) {
     while (done < nCount) {
         if (m_bufferPos == m_bufferEnd) {
             // Large reads go straight into the caller's buffer.
-            if (nCount - done >= kBufferSize) {
+            if (nCount - done >= BUFFER_SIZE) {
                 const ssize_t n = read(m_fd, out + done, nCount - done);
                 if (n < 0 && errno == EINTR)
                     continue;

@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr const char* kMarker = ".ostr-";
-constexpr std::size_t kRandomChars = 6;
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr const char* MARKER = ".ostr-";
+constexpr std::size_t RANDOM_CHARS = 6;
+constexpr int SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 
 // A fixed table, so that the signal handler reads only memory that never
 // moves: a slot is claimed (Filling) while its path is copied in and only
@@ -55,7 +55,7 @@ extern "C" void RemoveAndReraise(int signal) {
 sigset_t CleanupSignals() {
     sigset_t set;
     sigemptyset(&set);
-    for (const int signal : kSignals)
+    for (const int signal : SIGNALS)
         sigaddset(&set, signal);
     return set;
 }
@@ -66,13 +66,13 @@ std::string TempFilePattern(const std::string& target) {
     const auto slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    return (slash == std::string::npos ? std::string("./") : folder) + "." + name + kMarker +
-           std::string(kRandomChars, 'X');
+    return (slash == std::string::npos ? std::string("./") : folder) + "." + name + MARKER +
+           std::string(RANDOM_CHARS, 'X');
 }
 
 bool IsTempFileFor(const std::string& fileName, const std::string& targetName) {
-    const std::string prefix = "." + targetName + kMarker;
-    return fileName.size() == prefix.size() + kRandomChars && fileName.rfind(prefix, 0) == 0;
+    const std::string prefix = "." + targetName + MARKER;
+    return fileName.size() == prefix.size() + RANDOM_CHARS && fileName.rfind(prefix, 0) == 0;
 }
 
 int CreateTempFile(std::string& pattern) {
@@ -106,6 +106,6 @@ void RemoveTempFilesOnSignals() {
     sigemptyset(&action.sa_mask);
     // One cleanup at a time: a second signal waits for the first.
     action.sa_mask = CleanupSignals();
-    for (const int signal : kSignals)
+    for (const int signal : SIGNALS)
         sigaction(signal, &action, nullptr);
 }

@@ -12,21 +12,13 @@ std::string Damaged(const std::string& detail) {
     return "That Ostrevane file is damaged\n" + detail;
 }
 
-Bytes Header(std::int32_t count) {
-    Bytes bytes{'O', 's', 't', 'r'};
-    AppendInt32(bytes, 1);
-    AppendInt32(bytes, count);
-    return bytes;
-}
-
 // One entry with the given fields and payload bytes that are no packed data
 // (the first code would be a width change).
 Bytes OneEntry(std::int32_t type, std::int32_t id, std::int32_t packed, std::int32_t size,
                const std::string& name16, std::size_t payload = 4) {
-    Bytes bytes = Header(1);
-    AppendRecord(bytes, type, id, packed, size, 48, name16);
-    bytes.insert(bytes.end(), payload, 0xFF);
-    return bytes;
+    return ArchiveBuilder()
+        .Record(type, id, packed, size, 48, name16, Bytes(payload, 0xFF))
+        .Build();
 }
 
 void AddCuts(std::vector<ArchiveRow>& rows) {
@@ -50,19 +42,17 @@ void AddCuts(std::vector<ArchiveRow>& rows) {
 }
 
 void AddCounts(std::vector<ArchiveRow>& rows) {
-    rows.push_back({"count 0", Header(0), "", 0});
+    rows.push_back({"count 0", ArchiveBuilder().Build(), "", 0});
     for (std::int32_t count : {-1, -5, INT_MIN})
-        rows.push_back({"count " + std::to_string(count), Header(count),
+        rows.push_back({"count " + std::to_string(count), ArchiveBuilder().Count(count).Build(),
                         Damaged("Its directory has a negative number of entries (" +
                                 std::to_string(count) + ")."),
                         0});
-    Bytes huge = Header(INT_MAX);
-    AppendRecord(huge, 1, 1, 0, 0, 48, "x               ");
+    const Bytes huge = ArchiveBuilder().Count(INT_MAX).Record(1, 1, 0, 0, 48, "x").Build();
     rows.push_back({"count INT_MAX", huge,
                     Damaged("Its directory of 2147483647 entries does not fit in the file.")});
-    Bytes past = Header(3);
-    AppendRecord(past, 1, 1, 0, 0, 120, "x               ");
-    AppendRecord(past, 1, 2, 0, 0, 120, "y               ");
+    const Bytes past =
+        ArchiveBuilder().Count(3).Record(1, 1, 0, 0, 120, "x").Record(1, 2, 0, 0, 120, "y").Build();
     rows.push_back({"directory passes the end", past,
                     Damaged("Its directory of 3 entries does not fit in the file.")});
 }
@@ -85,10 +75,10 @@ void AddOddFields(std::vector<ArchiveRow>& rows) {
     for (std::int32_t id : {INT_MIN, INT_MAX, -1})
         rows.push_back(
             {"ID " + std::to_string(id), OneEntry(1, id, 4, 3, "x               "), "", 1});
-    Bytes twins = Header(2);
-    AppendRecord(twins, 2, 4, 4, 3, 84, "first           ");
-    AppendRecord(twins, 2, 4, 4, 3, 88, "second          ");
-    twins.insert(twins.end(), 8, 0xFF);
+    const Bytes twins = ArchiveBuilder()
+                            .Record(2, 4, 4, 3, 84, "first", Bytes(4, 0xFF))
+                            .Record(2, 4, 4, 3, 88, "second", Bytes(4, 0xFF))
+                            .Build();
     rows.push_back({"duplicated type and ID", twins, "", 2});
     rows.push_back({"name without a zero byte", OneEntry(1, 1, 4, 3, "ABCDEFGHIJKLMNOP"), "", 1});
     rows.push_back({"name with a zero byte then garbage",
@@ -104,15 +94,6 @@ void AddOddFields(std::vector<ArchiveRow>& rows) {
 }
 
 } // namespace
-
-Bytes SmallArchive() {
-    Bytes bytes = Header(2);
-    AppendRecord(bytes, 1, 5, 8, 20, 84, "Door            ");
-    AppendRecord(bytes, 2, 7, 4, 3, 92, "Bell            ");
-    for (int b : {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0xA0, 0xA1, 0xA2, 0xA3})
-        bytes.push_back(static_cast<std::uint8_t>(b));
-    return bytes;
-}
 
 std::vector<ArchiveRow> ArchiveRows() {
     std::vector<ArchiveRow> rows;

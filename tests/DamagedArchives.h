@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/TestFiles.h"
+#include "tests/ArchiveBuilder.h"
 
 #include <ostream>
 #include <string>
@@ -17,10 +17,6 @@ struct ArchiveRow {
 
 // Rows show by their names in test output.
 void PrintTo(const ArchiveRow& row, std::ostream* os);
-
-// A small valid archive: portrait 5 "Door" (8 payload bytes) and sound 7
-// "Bell" (4 bytes).
-Bytes SmallArchive();
 
 // Every damaged, foreign and odd archive the suites try: cuts at every byte
 // of SmallArchive(), wrong magic, hostile counts and sizes, odd IDs, names

@@ -60,13 +60,10 @@ COstrevaneView& ShellTest::View() const {
 }
 
 Bytes ShellTest::ArchiveOf(const std::vector<SEntrySpec>& entries) {
-    Bytes bytes{'O', 's', 't', 'r'};
-    AppendInt32(bytes, 1);
-    AppendInt32(bytes, static_cast<std::int32_t>(entries.size()));
-    const auto end = static_cast<std::int32_t>(12 + 36 * entries.size());
+    ArchiveBuilder builder;
     for (const SEntrySpec& e : entries)
-        AppendRecord(bytes, e.type, e.id, 0, 0, end, e.name16);
-    return bytes;
+        builder.Entry(e.type, e.id, e.name16);
+    return builder.Build();
 }
 
 QString ShellTest::WriteArchive(const std::string& name, const Bytes& bytes) const {

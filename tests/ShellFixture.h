@@ -2,7 +2,7 @@
 
 #include "platform/qt/FileDialog.h"
 #include "platform/qt/Modal.h"
-#include "tests/TestFiles.h"
+#include "tests/ArchiveBuilder.h"
 #include "ui/OstrevaneApp.h"
 
 #include <QStringList>

@@ -1,5 +1,7 @@
 #include "tests/TestFiles.h"
 
+#include "platform/ByteOrder.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -40,56 +42,20 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
 }
 
 void AppendInt32(Bytes& bytes, std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i)
-        bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+    AppendLittleEndian32(bytes, static_cast<std::uint32_t>(value));
 }
-
-void AppendName(Bytes& bytes, const std::string& text) {
-    for (std::size_t i = 0; i < 16; ++i)
-        bytes.push_back(i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ');
-}
-
-void AppendRecord(Bytes& bytes, std::int32_t type, std::int32_t id, std::int32_t packed,
-                  std::int32_t size, std::int32_t offset, const std::string& name16) {
-    for (std::int32_t v : {type, id, packed, size, offset})
-        AppendInt32(bytes, v);
-    bytes.insert(bytes.end(), name16.begin(), name16.end());
-}
-
-Bytes HandMadeArchive() {
-    Bytes bytes{'O', 's', 't', 'r'};
-    AppendInt32(bytes, 1);
-    AppendInt32(bytes, 5);
-    AppendRecord(bytes, 1, 5, 8, 20, 192, "Door            ");
-    AppendRecord(bytes, 2, -2, 4, 3, 200, std::string("Bell\0junk", 9) + "       ");
-    AppendRecord(bytes, 3, 300, 0, 0, 204, "                ");
-    AppendRecord(bytes, 7, 1000000, 4, 12345, 204, "Tab\t\xE9t\xE9         ");
-    AppendRecord(bytes, -1, 0, 0, 0, 208, "ABCDEFGHIJKLMNOP");
-    bytes.insert(bytes.end(), 16, 0x5A);
-    return bytes;
-}
-
-namespace {
-
-void Append16(Bytes& bytes, std::uint16_t v) {
-    bytes.push_back(static_cast<std::uint8_t>(v));
-    bytes.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-} // namespace
 
 Bytes MakeWave(std::size_t samples, const WaveFormat& f) {
     Bytes bytes{'R', 'I', 'F', 'F'};
     AppendInt32(bytes, static_cast<std::int32_t>(36 + samples));
     bytes.insert(bytes.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
     AppendInt32(bytes, static_cast<std::int32_t>(f.formatSize));
-    Append16(bytes, f.format);
-    Append16(bytes, f.channels);
+    AppendLittleEndian16(bytes, f.format);
+    AppendLittleEndian16(bytes, f.channels);
     AppendInt32(bytes, static_cast<std::int32_t>(f.rate));
     AppendInt32(bytes, static_cast<std::int32_t>(f.rate));
-    Append16(bytes, 1);
-    Append16(bytes, f.bits);
+    AppendLittleEndian16(bytes, 1);
+    AppendLittleEndian16(bytes, f.bits);
     bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
     AppendInt32(bytes, static_cast<std::int32_t>(samples));
     for (std::size_t i = 0; i < samples; ++i)

@@ -33,18 +33,6 @@ void WriteBytes(const std::string& path, const Bytes& bytes);
 
 // Little-endian 32-bit value appended to bytes.
 void AppendInt32(Bytes& bytes, std::int32_t value);
-// 16 name bytes: text then spaces.
-void AppendName(Bytes& bytes, const std::string& text);
-
-// One 36-byte directory record; name16 gives the 16 name bytes as they are.
-void AppendRecord(Bytes& bytes, std::int32_t type, std::int32_t id, std::int32_t packed,
-                  std::int32_t size, std::int32_t offset, const std::string& name16);
-
-// Five entries in file order, with odd names and types, written by hand:
-// 1:5 "Door", 2:-2 "Bell" then a zero byte and junk, 3:300 all spaces,
-// 7:1000000 with a tab and Latin-1 letters, -1:0 "ABCDEFGHIJKLMNOP".
-// The payloads are filler, not packed data.
-Bytes HandMadeArchive();
 
 // The fields of a wave header that sounds are tested on.
 struct WaveFormat {

@@ -4,7 +4,7 @@
 #include "platform/Archive.h"
 #include "platform/FileFaults.h"
 #include "platform/MemFile.h"
-#include "tests/TestFiles.h"
+#include "tests/ArchiveBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,35 +12,9 @@
 
 namespace {
 
-struct RecordSpec {
-    std::int32_t type, id, packedSize, size, offset;
-    std::string name;
-};
-
+// A header with no records after it.
 Bytes Header(std::int32_t version, std::int32_t count) {
-    Bytes bytes{'O', 's', 't', 'r'};
-    AppendInt32(bytes, version);
-    AppendInt32(bytes, count);
-    return bytes;
-}
-
-void AppendRecord(Bytes& bytes, const RecordSpec& r) {
-    AppendInt32(bytes, r.type);
-    AppendInt32(bytes, r.id);
-    AppendInt32(bytes, r.packedSize);
-    AppendInt32(bytes, r.size);
-    AppendInt32(bytes, r.offset);
-    AppendName(bytes, r.name);
-}
-
-// The two-entry archive: type 1 ID 5 (8 bytes of data), type 2 ID 7 (4 bytes).
-Bytes TwoEntryArchive() {
-    Bytes bytes = Header(1, 2);
-    AppendRecord(bytes, {1, 5, 8, 20, 84, "Door"});
-    AppendRecord(bytes, {2, 7, 4, 3, 92, "Bell"});
-    for (std::uint8_t b : {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0xA0, 0xA1, 0xA2, 0xA3})
-        bytes.push_back(b);
-    return bytes;
+    return ArchiveBuilder().Version(version).Count(count).Build();
 }
 
 void Load(COstrevaneDoc& doc, const Bytes& bytes) {
@@ -90,28 +64,28 @@ TEST(ArchiveFile, TwoEntryArchiveByteForByte) {
     doc.AddEntry(first);
     const Bytes written = Store(doc);
     ASSERT_EQ(written.size(), 96u);
-    EXPECT_EQ(written, TwoEntryArchive());
+    EXPECT_EQ(written, SmallArchive());
 }
 
 TEST(ArchiveFile, ReadThenWriteGivesTheSameBytes) {
     COstrevaneDoc doc;
-    Load(doc, TwoEntryArchive());
+    Load(doc, SmallArchive());
     ASSERT_EQ(doc.CountEntries(), 2);
     EXPECT_EQ(doc.m_pHead->m_offset, 84);
     EXPECT_EQ(doc.m_pHead->m_pNext->m_data[3], 0xA3);
-    EXPECT_EQ(Store(doc), TwoEntryArchive());
+    EXPECT_EQ(Store(doc), SmallArchive());
 }
 
 TEST(ArchiveFile, VersionIsIgnoredAndWrittenAsOne) {
     for (std::int32_t version : {0, 2, -7, INT32_MAX}) {
         SCOPED_TRACE(version);
-        Bytes bytes = TwoEntryArchive();
+        Bytes bytes = SmallArchive();
         Bytes header = Header(version, 2);
         std::copy(header.begin(), header.end(), bytes.begin());
         COstrevaneDoc doc;
         Load(doc, bytes);
         EXPECT_EQ(doc.CountEntries(), 2);
-        EXPECT_EQ(Store(doc), TwoEntryArchive());
+        EXPECT_EQ(Store(doc), SmallArchive());
     }
 }
 
@@ -125,23 +99,23 @@ TEST(ArchiveFile, TrailingBytesAfterTheDataAreIgnored) {
     EXPECT_TRUE(messages.Messages().empty());
     EXPECT_EQ(emptyDoc.GetLayoutReport().trailingBytes, 50u); // reported, though ignored
     EXPECT_EQ(Store(emptyDoc), Header(1, 0));
-    Bytes bytes = TwoEntryArchive();
+    Bytes bytes = SmallArchive();
     bytes.insert(bytes.end(), {1, 2, 3});
     COstrevaneDoc doc;
     Load(doc, bytes);
     EXPECT_EQ(doc.GetLayoutReport().trailingBytes, 3u);
     EXPECT_TRUE(doc.GetLayoutReport().offsets.empty());
-    EXPECT_EQ(Store(doc), TwoEntryArchive());
-    Load(doc, TwoEntryArchive());
+    EXPECT_EQ(Store(doc), SmallArchive());
+    Load(doc, SmallArchive());
     EXPECT_TRUE(doc.GetLayoutReport().IsEmpty());
 }
 
 TEST(ArchiveFile, EmptyPayloadAndStoredOffsetsAreKept) {
-    Bytes bytes = Header(1, 3);
-    AppendRecord(bytes, {0, 9, 0, 0, 5555, "empty"});
-    AppendRecord(bytes, {1, 2, 4, 4, -1, "second"});
-    AppendRecord(bytes, {3, 4, 2, 2, 0, "third"});
-    bytes.insert(bytes.end(), {1, 2, 3, 4, 5, 6});
+    const Bytes bytes = ArchiveBuilder()
+                            .Record(0, 9, 0, 0, 5555, "empty")
+                            .Record(1, 2, 4, 4, -1, "second", {1, 2, 3, 4})
+                            .Record(3, 4, 2, 2, 0, "third", {5, 6})
+                            .Build();
     COstrevaneDoc doc;
     Load(doc, bytes);
     ASSERT_EQ(Ids(doc), (std::vector<std::int32_t>{9, 2, 4})); // file order
@@ -174,7 +148,7 @@ TEST(ArchiveFile, WrongMagicLeavesAnEmptyNewDocument) {
                                Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}) {
         SCOPED_TRACE(bytes.size());
         COstrevaneDoc doc;
-        Load(doc, TwoEntryArchive());
+        Load(doc, SmallArchive());
         doc.SetModifiedFlag(true);
         MessageRecorder messages;
         Load(doc, bytes);
@@ -194,15 +168,13 @@ TEST(ArchiveFile, DamagedFilesAreRefusedWhole) {
         Bytes bytes;
         const char* detail;
     };
-    Bytes negativePacked = Header(1, 1);
-    AppendRecord(negativePacked, {1, 1, -4, 4, 48, "x"});
-    Bytes pastEnd = Header(1, 2);
-    AppendRecord(pastEnd, {1, 1, 4, 4, 84, "x"});
-    AppendRecord(pastEnd, {1, 2, 9, 9, 88, "y"});
-    pastEnd.insert(pastEnd.end(), 12, 0);
-    Bytes hugeCount = Header(1, INT32_MAX);
-    AppendRecord(hugeCount, {1, 1, 0, 0, 48, "x"});
-    const Bytes whole = TwoEntryArchive();
+    const Bytes negativePacked = ArchiveBuilder().Record(1, 1, -4, 4, 48, "x").Build();
+    const Bytes pastEnd = ArchiveBuilder()
+                              .Record(1, 1, 4, 4, 84, "x", Bytes(4, 0))
+                              .Record(1, 2, 9, 9, 88, "y", Bytes(8, 0))
+                              .Build();
+    const Bytes hugeCount = ArchiveBuilder().Count(INT32_MAX).Record(1, 1, 0, 0, 48, "x").Build();
+    const Bytes whole = SmallArchive();
     const Row rows[] = {
         {"header cut", Bytes{'O', 's', 't', 'r', 1, 0, 0, 0, 2, 0, 0},
          "The file ends inside its header."},
@@ -217,7 +189,7 @@ TEST(ArchiveFile, DamagedFilesAreRefusedWhole) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         COstrevaneDoc doc;
-        Load(doc, TwoEntryArchive());
+        Load(doc, SmallArchive());
         MessageRecorder messages;
         Load(doc, row.bytes);
         ASSERT_EQ(messages.Messages().size(), 1u);
@@ -230,7 +202,7 @@ TEST(ArchiveFile, DamagedFilesAreRefusedWhole) {
 }
 
 TEST(ArchiveFile, EveryCutOfAValidArchiveIsRefused) {
-    const Bytes whole = TwoEntryArchive();
+    const Bytes whole = SmallArchive();
     for (std::size_t length = 0; length < whole.size(); ++length) {
         SCOPED_TRACE(length);
         COstrevaneDoc doc;
@@ -247,7 +219,7 @@ TEST(ArchiveFile, EveryCutOfAValidArchiveIsRefused) {
 TEST(ArchiveFile, OpenAndSaveThroughTheDisk) {
     TempDir dir;
     const std::string path = dir.File("archive.dat");
-    WriteBytes(path, TwoEntryArchive());
+    WriteBytes(path, SmallArchive());
     COstrevaneDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(path));
     EXPECT_FALSE(doc.WasLoadRefused());
@@ -287,7 +259,7 @@ TEST(ArchiveFile, FailedSavesLeaveTheOldFileWhole) {
         SCOPED_TRACE(row.label);
         TempDir dir;
         const std::string path = dir.File("archive.dat");
-        WriteBytes(path, TwoEntryArchive());
+        WriteBytes(path, SmallArchive());
         COstrevaneDoc doc;
         ASSERT_TRUE(doc.OnOpenDocument(path));
         doc.RemoveEntry(doc.m_pHead);
@@ -296,7 +268,7 @@ TEST(ArchiveFile, FailedSavesLeaveTheOldFileWhole) {
         EXPECT_FALSE(doc.OnSaveDocument(path));
         ClearFileFaults();
         EXPECT_TRUE(doc.IsModified());
-        EXPECT_EQ(ReadBytes(path), TwoEntryArchive());
+        EXPECT_EQ(ReadBytes(path), SmallArchive());
         EXPECT_EQ(dir.Listing(), std::vector<std::string>{"archive.dat"});
         ASSERT_EQ(messages.Messages().size(), 1u);
         EXPECT_EQ(messages.Messages()[0].text.rfind("Cannot save \"" + path + "\":\n", 0), 0u);
@@ -306,7 +278,7 @@ TEST(ArchiveFile, FailedSavesLeaveTheOldFileWhole) {
 TEST(ArchiveFile, LayoutPastTwoGigabytesIsRefusedBeforeWriting) {
     TempDir dir;
     const std::string path = dir.File("archive.dat");
-    WriteBytes(path, TwoEntryArchive());
+    WriteBytes(path, SmallArchive());
     COstrevaneDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(path));
     // Address space only: the bytes are never touched.
@@ -315,7 +287,7 @@ TEST(ArchiveFile, LayoutPastTwoGigabytesIsRefusedBeforeWriting) {
     doc.SetModifiedFlag(true);
     MessageRecorder messages;
     EXPECT_FALSE(doc.OnSaveDocument(path));
-    EXPECT_EQ(ReadBytes(path), TwoEntryArchive());
+    EXPECT_EQ(ReadBytes(path), SmallArchive());
     EXPECT_EQ(dir.Listing(), std::vector<std::string>{"archive.dat"});
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_EQ(messages.Messages()[0].caption, "Error");

@@ -1,5 +1,8 @@
-// The archive model: list order, offsets, hints and entry identity.
+// The archive model: list order, offsets, hints and entry identity; the
+// rules for making and changing entries.
 
+#include "archive/ArchiveFormat.h"
+#include "archive/EntryRules.h"
 #include "archive/EntryText.h"
 #include "archive/OstrevaneDoc.h"
 #include "platform/View.h"
@@ -8,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 
 namespace {
@@ -57,7 +61,8 @@ std::vector<std::int32_t> Offsets(const COstrevaneDoc& doc) {
 // The list invariants that hold after every change.
 void ExpectSortedAndLaidOut(const COstrevaneDoc& doc) {
     const CFileEntry* pPrev = nullptr;
-    std::int64_t offset = 12 + 36 * static_cast<std::int64_t>(doc.CountEntries());
+    auto offset =
+        static_cast<std::int64_t>(DataStart(static_cast<std::uint64_t>(doc.CountEntries())));
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         ASSERT_EQ(p->m_pPrev, pPrev);
         if (pPrev) {
@@ -350,4 +355,84 @@ TEST(EntryText, NamesAreSpacePaddedAndCut) {
     EXPECT_EQ(MakeEntryName("")[15], ' ');
     const EntryName longName = MakeEntryName("ABCDEFGHIJKLMNOPQRS");
     EXPECT_EQ(std::string(longName.begin(), longName.end()), "ABCDEFGHIJKLMNOP");
+}
+
+TEST(EntryRules, ProposedNamesDropTheFolderAndTheLastExtension) {
+    struct Row {
+        const char* path;
+        const char* name;
+    };
+    const Row rows[] = {
+        {"forest.night.bmp", "forest.night"},
+        {"readme", "readme"},
+        {".wav", ".wav"}, // the only dot is the first character
+        {"..wav", "."},
+        {"bell.", "bell"},
+        {"/home/user/Door.bmp", "Door"},
+        {"sounds.d/chime", "chime"}, // a folder's dot is no extension
+        {"sounds/.wav", ".wav"},
+        {"folder/", ""},
+        {"", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        EXPECT_EQ(ProposedEntryName(row.path), row.name);
+    }
+}
+
+namespace {
+
+void ExpectDuplicateQuestion(const RecordedMessage& question, const void* pOwner) {
+    EXPECT_EQ(question.text, "There already exists a file\nentry with that type and ID.\n"
+                             "Should we delete the old entry\nand replace it with this one?");
+    EXPECT_EQ(question.caption, "Warning--Duplicate entry");
+    EXPECT_EQ(question.style, MB_YESNO | MB_ICONEXCLAMATION);
+    EXPECT_EQ(question.pOwner, pOwner);
+}
+
+} // namespace
+
+// Portrait 9 is changed as the template says; the archive also holds
+// portrait 3, portrait -1, sound 3 and sound 9.
+TEST(EntryRules, ADuplicateIsDeletedOnlyAfterAYes) {
+    using Key = std::pair<std::int32_t, std::int32_t>; // type, ID
+    struct Row {
+        const char* label;
+        Key change; // the template's (255 and -1 keep the entry's own)
+        int answer; // 0: no question may be asked
+        bool bResult;
+        std::optional<Key> removed; // the entry deleted, if any
+    };
+    const Row rows[] = {
+        {"a free ID", {ENTRY_TYPE_NONE, 4}, 0, true, {}},
+        {"its own type and ID", {ENTRY_PORTRAIT, 9}, 0, true, {}},
+        {"ID -1 keeps its own, not portrait -1's", {ENTRY_TYPE_NONE, ENTRY_ID_NONE}, 0, true, {}},
+        {"another's ID, yes", {ENTRY_TYPE_NONE, 3}, IDYES, true, Key{ENTRY_PORTRAIT, 3}},
+        {"another's ID, no", {ENTRY_TYPE_NONE, 3}, IDNO, false, {}},
+        {"another's type and ID", {ENTRY_SOUND, 3}, IDYES, true, Key{ENTRY_SOUND, 3}},
+        {"another's type, own ID", {ENTRY_SOUND, ENTRY_ID_NONE}, IDYES, true, Key{ENTRY_SOUND, 9}},
+    };
+    const Key keys[] = {{1, 3}, {1, -1}, {2, 3}, {2, 9}, {1, 9}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        COstrevaneDoc doc;
+        for (const auto& [type, id] : keys)
+            doc.AddEntry(Template(type, id));
+        const CFileEntry* pEntry = doc.FindEntry(ENTRY_PORTRAIT, 9);
+        MessageRecorder messages;
+        if (row.answer != 0)
+            messages.Answer(row.answer);
+        CFileEntry tmpl;
+        tmpl.m_type = row.change.first;
+        tmpl.m_id = row.change.second;
+        int owner = 0;
+        EXPECT_EQ(ResolveDuplicate(doc, pEntry, tmpl, &owner), row.bResult);
+        for (const auto& [type, id] : keys)
+            EXPECT_EQ(doc.FindEntry(type, id) == nullptr, (row.removed == Key{type, id}))
+                << type << ":" << id;
+        EXPECT_TRUE(doc.ContainsEntry(pEntry));
+        ASSERT_EQ(messages.Messages().size(), row.answer != 0 ? 1u : 0u);
+        if (row.answer != 0)
+            ExpectDuplicateQuestion(messages.Messages()[0], &owner);
+    }
 }

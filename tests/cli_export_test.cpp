@@ -3,9 +3,8 @@
 
 #include "archive/FileEntry.h"
 #include "cli/ExportFileNames.h"
+#include "tests/ArchiveBuilder.h"
 #include "tests/OstrRunner.h"
-#include "tests/TestFiles.h"
-#include "transfer/EntryPacking.h"
 
 #include <gtest/gtest.h>
 
@@ -27,24 +26,15 @@ struct Item {
 
 // An archive holding the items in this order, their contents packed.
 Bytes MakeArchive(const std::vector<Item>& items) {
-    Bytes bytes{'O', 's', 't', 'r'};
-    AppendInt32(bytes, 1);
-    AppendInt32(bytes, static_cast<std::int32_t>(items.size()));
-    auto offset = static_cast<std::int32_t>(12 + ENTRY_RECORD_SIZE * items.size());
-    Bytes data;
+    ArchiveBuilder builder;
     for (const Item& item : items) {
-        PackedData packed;
-        EXPECT_TRUE(PackBuffer(item.content.data(), item.content.size(), packed));
         if (item.bDamaged)
-            packed = {0xFF, 0xFF, 0xFF, 0xFF};
-        const std::string name16 = item.name + std::string(16 - item.name.size(), ' ');
-        AppendRecord(bytes, item.type, item.id, static_cast<std::int32_t>(packed.size()),
-                     static_cast<std::int32_t>(item.content.size()), offset, name16);
-        data.insert(data.end(), packed.begin(), packed.end());
-        offset += static_cast<std::int32_t>(packed.size());
+            builder.Entry(item.type, item.id, item.name, {0xFF, 0xFF, 0xFF, 0xFF},
+                          static_cast<std::int32_t>(item.content.size()));
+        else
+            builder.Packed(item.type, item.id, item.name, item.content);
     }
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    return bytes;
+    return builder.Build();
 }
 
 CFileEntry EntryNamed(std::int32_t type, std::int32_t id, const std::string& name) {

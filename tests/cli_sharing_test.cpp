@@ -2,9 +2,9 @@
 // are not regular never hang it, and an archive whose directory disagrees
 // with its data is reported and not rewritten unasked.
 
+#include "tests/ArchiveBuilder.h"
 #include "tests/LockHolder.h"
 #include "tests/OstrRunner.h"
-#include "tests/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -104,11 +104,11 @@ TEST_F(OstrSharing, FilesThatAreNotRegularAreRefusedAtOnce) {
 }
 
 TEST_F(OstrSharing, ADirectoryThatDisagreesWithItsDataIsReportedAndKept) {
-    ASSERT_EQ(Ostr({"add", archive, dir.File("one.bin"), "-t", "1", "--id", "5"}).status, 0);
-    Bytes disagreeing = ReadBytes(archive);
-    disagreeing[28] = 0xE7; // the stored offset says 999 instead of 48
-    disagreeing[29] = 0x03;
-    disagreeing.insert(disagreeing.end(), {0xEE, 0xEE});
+    const Bytes disagreeing = ArchiveBuilder()
+                                  .Packed(1, 5, "one", {1, 2, 3})
+                                  .Offset(999) // its data lies at 48
+                                  .Trailing({0xEE, 0xEE})
+                                  .Build();
     WriteBytes(archive, disagreeing);
     const std::string refusal = "ostr: " + archive +
                                 ": its directory does not match its data; saving would rewrite "

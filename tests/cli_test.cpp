@@ -1,7 +1,7 @@
 // The `ostr` tool run as a separate process on archives made here.
 
+#include "tests/ArchiveBuilder.h"
 #include "tests/OstrRunner.h"
-#include "tests/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -280,13 +280,10 @@ TEST_F(OstrArchive, ExtractAllNamesFilesSafelyAndStaysInItsFolder) {
 
 TEST(OstrCheck, ReportsEachDamagedEntry) {
     TempDir dir;
-    Bytes bytes{'O', 's', 't', 'r'};
-    AppendInt32(bytes, 1);
-    AppendInt32(bytes, 2);
-    AppendRecord(bytes, 1, 5, 4, 1, 84, "ok              ");
-    AppendRecord(bytes, 2, 6, 4, 50, 88, "bad             ");
-    bytes.insert(bytes.end(), {0x41, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
-    WriteBytes(dir.File("d.dat"), bytes);
+    WriteBytes(dir.File("d.dat"), ArchiveBuilder()
+                                      .Record(1, 5, 4, 1, 84, "ok", {0x41, 0, 0, 0})
+                                      .Record(2, 6, 4, 50, 88, "bad", {0xFF, 0xFF, 0xFF, 0xFF})
+                                      .Build());
     const Result r = Ostr({"check", dir.File("d.dat")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ostr: Entry sound:6 \"bad\": its data is damaged.\n");

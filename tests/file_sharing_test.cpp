@@ -138,21 +138,21 @@ TEST(TempFiles, ASignalDuringASaveRemovesItsTemporaryFile) {
 TEST(File, LinksInSharedFoldersAndOwnersFollowTheKernelsRulesAsRoot) {
     if (geteuid() != 0)
         GTEST_SKIP() << "only root can give a link or a file to another user";
-    constexpr uid_t kOther = 65534;
+    constexpr uid_t OTHER_USER = 65534;
     TempDir dir;
     const std::string shared = dir.File("shared");
     ASSERT_EQ(mkdir(shared.c_str(), 01777), 0);
     ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
     const std::string target = dir.File("target.dat"), link = shared + "/link.dat";
     WriteBytes(target, {1});
-    ASSERT_EQ(chown(target.c_str(), kOther, kOther), 0);
+    ASSERT_EQ(chown(target.c_str(), OTHER_USER, OTHER_USER), 0);
     ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
     struct Row {
         const char* label;
         uid_t linkOwner;
         int error;
     };
-    for (const Row& row : {Row{"a stranger's link", kOther, FILE_ERROR_LINK_REFUSED},
+    for (const Row& row : {Row{"a stranger's link", OTHER_USER, FILE_ERROR_LINK_REFUSED},
                            Row{"the caller's link", 0, 0}}) {
         SCOPED_TRACE(row.label);
         ASSERT_EQ(lchown(link.c_str(), row.linkOwner, row.linkOwner), 0);
@@ -163,8 +163,8 @@ TEST(File, LinksInSharedFoldersAndOwnersFollowTheKernelsRulesAsRoot) {
     struct stat st {};
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(ReadBytes(target), Bytes{'x'});
-    EXPECT_EQ(st.st_uid, kOther); // root's save keeps the file's owner and group
-    EXPECT_EQ(st.st_gid, kOther);
+    EXPECT_EQ(st.st_uid, OTHER_USER); // root's save keeps the file's owner and group
+    EXPECT_EQ(st.st_gid, OTHER_USER);
 }
 
 } // namespace

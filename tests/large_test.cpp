@@ -2,8 +2,9 @@
 // changed, saved and read back. Labelled "large": the default test run
 // leaves them out; `ctest -L large` runs them.
 
+#include "archive/ArchiveFormat.h"
 #include "archive/OstrevaneDoc.h"
-#include "tests/TestFiles.h"
+#include "tests/ArchiveBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -28,17 +29,15 @@ void Fill(CFileEntry& entry, std::size_t bytes) {
 void WriteArchive(const std::string& path, int count, std::size_t bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    Bytes head{'O', 's', 't', 'r'};
-    AppendInt32(head, 1);
-    AppendInt32(head, count);
-    const std::int64_t start = 12 + std::int64_t{36} * count;
-    for (int i = 0; i < count; ++i) {
-        const EntryName name = MakeEntryName("entry" + std::to_string(i));
-        AppendRecord(head, i % 4, count - i, static_cast<std::int32_t>(bytes),
-                     static_cast<std::int32_t>(bytes),
-                     static_cast<std::int32_t>(start + static_cast<std::int64_t>(bytes) * i),
-                     std::string(name.begin(), name.end()));
-    }
+    // The directory is built whole, the payloads are written one by one.
+    ArchiveBuilder directory;
+    const auto start = static_cast<std::int64_t>(DataStart(static_cast<std::uint64_t>(count)));
+    for (int i = 0; i < count; ++i)
+        directory.Record(i % 4, count - i, static_cast<std::int32_t>(bytes),
+                         static_cast<std::int32_t>(bytes),
+                         static_cast<std::int32_t>(start + static_cast<std::int64_t>(bytes) * i),
+                         "entry" + std::to_string(i));
+    const Bytes head = directory.Build();
     ASSERT_EQ(std::fwrite(head.data(), 1, head.size(), file), head.size());
     for (int i = 0; i < count; ++i) {
         CFileEntry entry;
@@ -53,7 +52,8 @@ void WriteArchive(const std::string& path, int count, std::size_t bytes) {
 // offsets follow each other; returns the number of entries.
 int CheckConsistent(const COstrevaneDoc& doc, bool bSorted) {
     int count = 0;
-    std::int64_t offset = 12 + std::int64_t{36} * doc.CountEntries();
+    auto offset =
+        static_cast<std::int64_t>(DataStart(static_cast<std::uint64_t>(doc.CountEntries())));
     std::int32_t lastId = INT32_MIN;
     for (const CFileEntry* p = doc.m_pHead; p != nullptr; p = p->m_pNext, ++count) {
         std::int32_t stored = 0;

@@ -1,14 +1,16 @@
-// The platform's file access and message boxes.
+// The platform's file access, message boxes and number texts.
 
 #include "platform/File.h"
 #include "platform/LargeMemory.h"
 #include "platform/MemFile.h"
 #include "platform/MessageBox.h"
+#include "platform/NumberText.h"
 #include "tests/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -154,6 +156,39 @@ TEST(MessageBox, DefaultAnswersAndHandlerReplacement) {
         EXPECT_EQ(recorder.Messages()[0].style, 8196u);
     }
     SetMessageBoxHandler(previous);
+}
+
+// One rule for IDs typed into the dialogs and given to ostr.
+TEST(NumberText, UnsignedThirtyTwoBitNumbers) {
+    struct Row {
+        const char* label;
+        std::string text;
+        std::optional<std::uint32_t> value;
+    };
+    const Row rows[] = {
+        {"zero", "0", 0u},
+        {"largest", "4294967295", 4294967295u},
+        {"one past the largest", "4294967296", std::nullopt},
+        {"far past", "99999999999999999999", std::nullopt},
+        {"leading zeros", "00000000000000000012", 12u},
+        {"spaces around", " 4294967295 ", 4294967295u},
+        {"tab and line break around", "\t7\r\n", 7u},
+        {"empty", "", std::nullopt},
+        {"only spaces", "   ", std::nullopt},
+        {"minus", "-1", std::nullopt},
+        {"plus", "+1", std::nullopt},
+        {"letters after", "12ab", std::nullopt},
+        {"space inside", "1 2", std::nullopt},
+        {"hexadecimal", "0x10", std::nullopt},
+        {"fraction", "1.5", std::nullopt},
+        {"no-break space before", "\u00A05", std::nullopt},
+        {"Arabic-Indic digit", "\u0661", std::nullopt},
+        {"zero byte", std::string("1\0", 2), std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(ParseUnsigned32(row.text), row.value);
+    }
 }
 
 // A table that grows from a few bytes through the size where it is mapped on

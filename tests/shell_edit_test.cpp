@@ -154,6 +154,23 @@ TEST_F(EditTest, IdsMustBeUnsignedDecimalNumbers) {
     EXPECT_FALSE(Doc().IsModified());
 }
 
+// 4294967295 is the template's "keep the ID", so the entry keeps its ID and
+// another entry whose ID is -1 is not in its way.
+TEST_F(EditTest, TheIdOfAllOnesKeepsTheIdAndDeletesNoEntryWithIdMinusOne) {
+    const QString path = WriteArchive(
+        "minus.dat", ArchiveOf({{1, 7, "Seven           "}, {1, -1, "Minus           "}}));
+    App().Manager()->OpenDocumentFile(path);
+    const int result = Edit("Seven", [](CEditEntryDlg& dialog) {
+        dialog.m_pId->setText("4294967295");
+        dialog.m_pName->setText("Seventh");
+        dialog.OnOK();
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_TRUE(m_messages.Messages().empty());
+    EXPECT_EQ(Column(0), QStringList({"-1", "7"}));
+    EXPECT_EQ(Column(1), QStringList({"Minus", "Seventh"}));
+}
+
 TEST_F(EditTest, NamesStopAtSixteenCharacters) {
     Edit("Seven", [](CEditEntryDlg& dialog) {
         dialog.m_pName->clear();

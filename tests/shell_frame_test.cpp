@@ -166,7 +166,7 @@ TEST_F(FrameTest, AboutBoxShowsNameVersionAndNotice) {
     });
     EXPECT_TRUE(App().Commands().Execute(ID_APP_ABOUT));
     EXPECT_EQ(title, "About Ostrevane");
-    EXPECT_TRUE(texts.contains("Ostrevane Version 3.7"));
+    EXPECT_TRUE(texts.contains("Ostrevane Version " OSTREVANE_VERSION));
     EXPECT_EQ(ModalCount(), 1);
 }
 

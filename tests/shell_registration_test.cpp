@@ -16,7 +16,7 @@
 
 namespace {
 
-const QStringList kTargets = {
+const QStringList TARGETS = {
     "applications/ostrevane.desktop",
     "mime/packages/ostrevane.xml",
     "icons/hicolor/scalable/apps/ostrevane.svg",
@@ -90,13 +90,13 @@ TEST_F(ShellRegistration, FirstRunWritesEveryFileAndRefreshesBothCaches) {
     const QString exe = "/opt/ostrevane/bin/ostrevane";
     ASSERT_TRUE(RegisterShellFileTypes(exe));
 
-    EXPECT_EQ(ReadAll(Target(kTargets[1])), ReadAll(":/ostrevane/desktop/ostrevane-mime.xml"));
-    EXPECT_EQ(ReadAll(Target(kTargets[2])), ReadAll(":/ostrevane/app.svg"));
-    EXPECT_EQ(ReadAll(Target(kTargets[3])), ReadAll(":/ostrevane/document.svg"));
+    EXPECT_EQ(ReadAll(Target(TARGETS[1])), ReadAll(":/ostrevane/desktop/ostrevane-mime.xml"));
+    EXPECT_EQ(ReadAll(Target(TARGETS[2])), ReadAll(":/ostrevane/app.svg"));
+    EXPECT_EQ(ReadAll(Target(TARGETS[3])), ReadAll(":/ostrevane/document.svg"));
     // The bundled entry, with only its Exec line changed.
     const QStringList bundled =
         QString::fromUtf8(ReadAll(":/ostrevane/desktop/ostrevane.desktop")).split('\n');
-    const QStringList written = QString::fromUtf8(ReadAll(Target(kTargets[0]))).split('\n');
+    const QStringList written = QString::fromUtf8(ReadAll(Target(TARGETS[0]))).split('\n');
     ASSERT_EQ(written.size(), bundled.size());
     for (qsizetype i = 0; i < written.size(); ++i) {
         const bool isExec = bundled[i].startsWith("Exec=");
@@ -112,14 +112,14 @@ TEST_F(ShellRegistration, SecondRunLeavesCurrentFilesAlone) {
     ASSERT_TRUE(RegisterShellFileTypes("/usr/bin/ostrevane"));
     ASSERT_EQ(ToolCalls(2).size(), 2);
     const QDateTime past(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
-    for (const QString& name : kTargets) {
+    for (const QString& name : TARGETS) {
         QFile file(Target(name));
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         ASSERT_TRUE(file.setFileTime(past, QFileDevice::FileModificationTime));
     }
 
     EXPECT_TRUE(RegisterShellFileTypes("/usr/bin/ostrevane"));
-    for (const QString& name : kTargets)
+    for (const QString& name : TARGETS)
         EXPECT_EQ(QFileInfo(Target(name)).lastModified().toUTC(), past) << name.toStdString();
     EXPECT_EQ(ToolCalls(2).size(), 2); // no cache refreshed
 }
@@ -127,13 +127,13 @@ TEST_F(ShellRegistration, SecondRunLeavesCurrentFilesAlone) {
 TEST_F(ShellRegistration, StaleFilesAreRewritten) {
     ASSERT_TRUE(RegisterShellFileTypes("/usr/bin/ostrevane"));
     ASSERT_EQ(ToolCalls(2).size(), 2);
-    const QByteArray icon = ReadAll(Target(kTargets[2]));
-    ASSERT_TRUE(WriteAll(Target(kTargets[2]), "<svg/>"));
+    const QByteArray icon = ReadAll(Target(TARGETS[2]));
+    ASSERT_TRUE(WriteAll(Target(TARGETS[2]), "<svg/>"));
     // A new location of the program also makes the entry stale.
     ASSERT_TRUE(RegisterShellFileTypes("/home/me/ostrevane"));
 
-    EXPECT_EQ(ReadAll(Target(kTargets[2])), icon);
-    EXPECT_TRUE(ReadAll(Target(kTargets[0])).contains("\nExec=/home/me/ostrevane %f\n"));
+    EXPECT_EQ(ReadAll(Target(TARGETS[2])), icon);
+    EXPECT_TRUE(ReadAll(Target(TARGETS[0])).contains("\nExec=/home/me/ostrevane %f\n"));
     const QStringList calls = ToolCalls(3);
     EXPECT_EQ(calls.count("update-desktop-database " + m_data + "/applications"), 2);
     EXPECT_EQ(calls.count("update-mime-database " + m_data + "/mime"), 1);
@@ -150,7 +150,7 @@ TEST_F(ShellRegistration, OneUnwritableFileDoesNotStopTheOthers) {
     ASSERT_TRUE(QDir().mkpath(m_data));
     ASSERT_TRUE(WriteAll(Target("applications"), "a file where the folder should be"));
     EXPECT_FALSE(RegisterShellFileTypes("/usr/bin/ostrevane"));
-    for (const QString& name : kTargets.mid(1))
+    for (const QString& name : TARGETS.mid(1))
         EXPECT_TRUE(QFileInfo::exists(Target(name))) << name.toStdString();
     EXPECT_EQ(ToolCalls(1), QStringList({"update-mime-database " + m_data + "/mime"}));
 }

@@ -68,12 +68,6 @@ TEST_F(TransferTest, ImportAsksForAFileThenStoresItAsProposed) {
     EXPECT_TRUE(Doc().IsModified());
 }
 
-TEST_F(TransferTest, NamesAreProposedUpToTheLastDotThatIsNotFirst) {
-    EXPECT_EQ(CImportDlg::ProposedName("forest.night.bmp"), "forest.night");
-    EXPECT_EQ(CImportDlg::ProposedName("readme"), "readme");
-    EXPECT_EQ(CImportDlg::ProposedName(".wav"), ".wav");
-}
-
 TEST_F(TransferTest, TheLastTypePickedCarriesOverEvenFromACancelledDialog) {
     const QString wave = MakeFile("bell.wav", MakeWave(10));
     Import(wave, [](CImportDlg& dialog) { PickType(dialog, ENTRY_SOUND); });

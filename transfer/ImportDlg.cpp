@@ -1,5 +1,6 @@
 #include "transfer/ImportDlg.h"
 
+#include "archive/EntryRules.h"
 #include "archive/OstrevaneDoc.h"
 #include "platform/qt/QtMessageBox.h"
 #include "platform/qt/WaitProgress.h"
@@ -17,19 +18,15 @@
 std::int32_t g_lastImportType = 0;
 
 namespace {
-constexpr int NAME_CHARS = 16;
+constexpr int NAME_CHARS = static_cast<int>(ENTRY_NAME_SIZE);
 }
 
 CImportDlg::CImportDlg(const QString& path, const QString& fileTitle, QWidget* pParent)
-    : CDialog(pParent), m_strPath(path), m_strName(ProposedName(fileTitle)),
+    : CDialog(pParent), m_strPath(path),
+      m_strName(QString::fromStdString(ProposedEntryName(fileTitle.toStdString()))),
       m_nType(g_lastImportType), m_nId(g_pDoc->ProposedId(g_lastImportType)) {
     setWindowTitle("Importing File");
     CreateControls();
-}
-
-QString CImportDlg::ProposedName(const QString& fileTitle) {
-    const qsizetype dot = fileTitle.lastIndexOf('.');
-    return dot > 0 ? fileTitle.left(dot) : fileTitle;
 }
 
 // Laid out like the dialog template: the file name across the top, name and

@@ -35,10 +35,6 @@ public:
     void OnSelchangeType();
     void OnOK() override;
 
-    // The name the dialog proposes for a file title: up to its last dot,
-    // when that dot is not the first character.
-    static QString ProposedName(const QString& fileTitle);
-
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr std::size_t kBlockSize = 1000;
+constexpr std::size_t BLOCK_SIZE = 1000;
 
 enum class Stage { Done, Failed, Cancelled };
 
@@ -53,7 +53,7 @@ Stage ReadAndPack(ImportJob& job) {
     CWordSinkLease sink;
     CPacker packer(AppendWord);
     CDeltaEncoder delta;
-    std::uint8_t block[kBlockSize];
+    std::uint8_t block[BLOCK_SIZE];
     std::uint64_t total = 0;
     const bool bSound = job.request.type == ENTRY_SOUND;
     while (const std::size_t n = job.file.Read(block, sizeof block)) {

@@ -13,7 +13,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
     pIcon->setPixmap(QIcon(":/ostrevane/app.svg").pixmap(32, 32));
     pIcon->setAlignment(Qt::AlignTop);
 
-    auto* pVersion = new QLabel("Ostrevane Version 3.7", this);
+    auto* pVersion = new QLabel("Ostrevane Version " OSTREVANE_VERSION, this);
     pVersion->setTextFormat(Qt::PlainText);
     auto* pNotice = new QLabel("Copyright (C) 2026 the Ostrevane developers.\n"
                                "An editor for game resource archives.",

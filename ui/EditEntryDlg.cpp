@@ -1,7 +1,7 @@
 #include "ui/EditEntryDlg.h"
 
+#include "archive/EntryRules.h"
 #include "archive/OstrevaneDoc.h"
-#include "platform/MessageBox.h"
 #include "platform/qt/QtMessageBox.h"
 
 #include <QComboBox>
@@ -12,7 +12,7 @@
 #include <QPushButton>
 
 namespace {
-constexpr int NAME_CHARS = 16;
+constexpr int NAME_CHARS = static_cast<int>(ENTRY_NAME_SIZE);
 }
 
 CEditEntryDlg::CEditEntryDlg(CFileEntry* pEntry, QWidget* pParent)
@@ -71,27 +71,16 @@ void CEditEntryDlg::DoDataExchange(CDataExchange* pDX) {
 void CEditEntryDlg::OnOK() {
     if (!UpdateData(true))
         return;
-    const auto id = static_cast<std::int32_t>(m_nId);
-    // No type picked (an entry of a type the list does not offer) keeps the
-    // entry's type, so that is the type a duplicate would have.
-    const std::int32_t type = m_nType < 0 ? m_pEntry->m_type : m_nType;
-    CFileEntry* pFound = g_pDoc->FindEntry(type, id);
-    if (pFound != nullptr && pFound != m_pEntry) {
-        const int answer = MessageBox(OwnerOf(this),
-                                      "There already exists a file\nentry with that type and "
-                                      "ID.\nShould we delete the old entry\nand replace it with "
-                                      "this one?",
-                                      "Warning--Duplicate entry", MB_YESNO | MB_ICONEXCLAMATION);
-        if (answer != IDYES)
-            return;
-        g_pDoc->RemoveEntry(pFound);
-    }
     CFileEntry tmpl;
+    // No type picked (an entry of a type the list does not offer) keeps the
+    // entry's type.
     tmpl.m_type = m_nType < 0 ? ENTRY_TYPE_NONE : m_nType;
-    tmpl.m_id = id;
+    tmpl.m_id = static_cast<std::int32_t>(m_nId);
     tmpl.m_name.fill(' ');
     const QByteArray name = m_strName.left(NAME_CHARS).toLatin1();
     std::copy(name.begin(), name.end(), tmpl.m_name.begin());
+    if (!ResolveDuplicate(*g_pDoc, m_pEntry, tmpl, OwnerOf(this)))
+        return;
     g_pDoc->ModifyEntry(m_pEntry, tmpl);
     accept();
 }

@@ -57,6 +57,9 @@ struct SToolButton {
     const char* image;
 };
 
+// The Edit menu's place in the menu bar (File, Edit, View, Help).
+constexpr int EDIT_MENU = 1;
+
 const SToolButton TOOL_BUTTONS[] = {
     {ID_FILE_NEW, "document-new", "new"},
     {ID_FILE_OPEN, "document-open", "open"},
@@ -153,6 +156,9 @@ void CMainFrame::CreateMenus() {
     }
 }
 
+// Returns true: Qt's bars cannot fail to be made (running out of memory
+// throws instead). The result stays so that OnCreate keeps the frame's
+// create-or-refuse shape, which the application checks.
 bool CMainFrame::CreateToolBar() {
     m_pToolBar = new QToolBar("Toolbar", this);
     m_pToolBar->setObjectName("toolbar");
@@ -176,6 +182,7 @@ bool CMainFrame::CreateToolBar() {
     return true;
 }
 
+// Returns true, as CreateToolBar does.
 bool CMainFrame::CreateStatusBar() {
     QStatusBar* pBar = statusBar();
     for (int nID : {ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL}) {
@@ -213,7 +220,9 @@ void CMainFrame::AddFrameCommands() {
 
 void CMainFrame::OnInitMenuPopup(QMenu*, int index) {
     m_commands.UpdateAll();
-    if (index == 1)
+    // The Edit menu always offers Cut, whatever the selection: a Cut without
+    // exactly one selected row does nothing (COstrevaneView::OnEditCut).
+    if (index == EDIT_MENU)
         m_commands.Action(ID_EDIT_CUT)->setEnabled(true);
 }
 

@@ -29,7 +29,7 @@ COstrevaneApp::~COstrevaneApp() {
 bool COstrevaneApp::InitInstance(const QStringList& arguments) {
     QCoreApplication::setOrganizationName("Local AppWizard-Generated Applications");
     QCoreApplication::setApplicationName(GetDocString(DocString::WindowTitle));
-    QCoreApplication::setApplicationVersion("3.7");
+    QCoreApplication::setApplicationVersion(OSTREVANE_VERSION);
     QGuiApplication::setDesktopFileName("ostrevane");
     QApplication::setWindowIcon(QIcon(":/ostrevane/app.svg"));
     SetAppTitle(LoadString(AFX_IDS_APP_TITLE).toStdString());
@@ -113,7 +113,8 @@ bool COstrevaneApp::ProcessShellCommand(const QStringList& arguments) {
         return false;
     }
     if (parser.isSet("help") || parser.isSet("version")) {
-        std::printf("%s", qPrintable(parser.isSet("help") ? parser.helpText() : "Ostrevane 3.7\n"));
+        std::printf("%s", qPrintable(parser.isSet("help") ? parser.helpText()
+                                                          : "Ostrevane " OSTREVANE_VERSION "\n"));
         return false;
     }
     if (parser.isSet("print")) {

@@ -1,7 +1,9 @@
 #include "bench/archive/ArchiveMaker.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/ArchiveWriter.h"
 #include "archive/OstrevaneDoc.h"
+#include "platform/ByteOrder.h"
 #include "transfer/EntryPacking.h"
 
 #include <cstdio>
@@ -12,9 +14,8 @@
 
 namespace {
 
-void PutInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i)));
+void PutInt32(std::vector<std::uint8_t>& out, std::int64_t value) {
+    AppendLittleEndian32(out, static_cast<std::uint32_t>(value));
 }
 
 // payloadBytes of text, packed.
@@ -33,20 +34,20 @@ bool MakeArchive(const std::string& path, int count, std::size_t payloadBytes, b
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return false;
-    std::vector<std::uint8_t> head{'O', 's', 't', 'r'};
-    PutInt32(head, 1);
+    std::vector<std::uint8_t> head(ARCHIVE_MAGIC.begin(), ARCHIVE_MAGIC.end());
+    PutInt32(head, ARCHIVE_VERSION);
     PutInt32(head, count);
     const std::vector<std::uint8_t> payload =
         bPacked ? PackedText(payloadBytes) : std::vector<std::uint8_t>(payloadBytes, 0x5A);
     const auto packedBytes = static_cast<std::int64_t>(payload.size());
-    const std::int64_t start = 12 + std::int64_t{36} * count;
+    const auto start = static_cast<std::int64_t>(DataStart(static_cast<std::uint64_t>(count)));
     for (int i = 0; i < count; ++i) {
         for (std::int64_t v : {std::int64_t{i % 4}, std::int64_t{2 * i + 2}, packedBytes,
                                static_cast<std::int64_t>(payloadBytes), start + packedBytes * i})
-            PutInt32(head, static_cast<std::int32_t>(v));
-        char name[17];
+            PutInt32(head, v);
+        char name[ENTRY_NAME_SIZE + 1];
         std::snprintf(name, sizeof name, "entry%-11d", i);
-        head.insert(head.end(), name, name + 16);
+        head.insert(head.end(), name, name + ENTRY_NAME_SIZE);
     }
     bool ok = std::fwrite(head.data(), 1, head.size(), file) == head.size();
     for (int i = 0; ok && i < count; ++i)

@@ -1,6 +1,7 @@
 #include "platform/qt/DataExchange.h"
 
 #include "platform/MessageBox.h"
+#include "platform/NumberText.h"
 #include "platform/qt/QtMessageBox.h"
 
 #include <QComboBox>
@@ -42,22 +43,6 @@ void DDX_Text(CDataExchange* pDX, QLineEdit* pEdit, QString& value) {
         SetFieldText(pEdit, value);
 }
 
-bool ParseUnsigned32(const QString& text, std::uint32_t& value) {
-    const QString digits = text.trimmed();
-    if (digits.isEmpty() || digits.size() > 10)
-        return false;
-    std::uint64_t number = 0;
-    for (QChar c : digits) {
-        if (c < '0' || c > '9')
-            return false;
-        number = number * 10 + static_cast<std::uint64_t>(c.unicode() - '0');
-    }
-    if (number > 0xFFFFFFFF)
-        return false;
-    value = static_cast<std::uint32_t>(number);
-    return true;
-}
-
 void DDX_Text(CDataExchange* pDX, QLineEdit* pEdit, std::uint32_t& value) {
     if (!pDX->Enter(pEdit))
         return;
@@ -65,7 +50,9 @@ void DDX_Text(CDataExchange* pDX, QLineEdit* pEdit, std::uint32_t& value) {
         pEdit->setText(QString::number(value));
         return;
     }
-    if (!ParseUnsigned32(pEdit->text(), value))
+    if (const auto number = ParseUnsigned32(pEdit->text().toStdString()))
+        value = *number;
+    else
         pDX->Fail("Please enter an unsigned integer.");
 }
 

@@ -43,16 +43,13 @@ private:
 };
 
 void DDX_Text(CDataExchange* pDX, QLineEdit* pEdit, QString& value);
-// An unsigned 32-bit decimal number: digits only, surrounding spaces allowed.
+// An unsigned 32-bit decimal number, read as ParseUnsigned32 reads it.
 void DDX_Text(CDataExchange* pDX, QLineEdit* pEdit, std::uint32_t& value);
 // The selected item's index (-1 for none).
 void DDX_CBIndex(CDataExchange* pDX, QComboBox* pCombo, std::int32_t& index);
 // At most nChars characters. Towards the controls it stops the user typing
 // more into the last control, without cutting a longer text already there.
 void DDV_MaxChars(CDataExchange* pDX, const QString& value, int nChars);
-
-// The text of an unsigned 32-bit decimal number, or false.
-bool ParseUnsigned32(const QString& text, std::uint32_t& value);
 
 // Accepts only characters that are one byte in Latin-1.
 class CLatin1Validator : public QValidator {

@@ -21,12 +21,12 @@ struct SharedFile {
     const char* target;
 };
 
-constexpr SharedFile kDesktopEntry{":/ostrevane/desktop/ostrevane.desktop",
+constexpr SharedFile DESKTOP_ENTRY{":/ostrevane/desktop/ostrevane.desktop",
                                    "applications/ostrevane.desktop"};
-constexpr SharedFile kMimePackage{":/ostrevane/desktop/ostrevane-mime.xml",
+constexpr SharedFile MIME_PACKAGE{":/ostrevane/desktop/ostrevane-mime.xml",
                                   "mime/packages/ostrevane.xml"};
-constexpr SharedFile kAppIcon{":/ostrevane/app.svg", "icons/hicolor/scalable/apps/ostrevane.svg"};
-constexpr SharedFile kDocumentIcon{":/ostrevane/document.svg",
+constexpr SharedFile APP_ICON{":/ostrevane/app.svg", "icons/hicolor/scalable/apps/ostrevane.svg"};
+constexpr SharedFile DOCUMENT_ICON{":/ostrevane/document.svg",
                                    "icons/hicolor/scalable/mimetypes/application-x-ostrevane.svg"};
 
 enum class Outcome { Current, Written, Failed };
@@ -82,7 +82,7 @@ QString EscapedValue(const QString& value) {
 
 // The bundled launcher entry with its Exec line pointing at executablePath.
 std::optional<QByteArray> DesktopEntry(const QString& executablePath) {
-    const std::optional<QByteArray> bundled = ReadAll(kDesktopEntry.resource);
+    const std::optional<QByteArray> bundled = ReadAll(DESKTOP_ENTRY.resource);
     if (!bundled)
         return std::nullopt;
     QList<QByteArray> lines = bundled->split('\n');
@@ -135,11 +135,11 @@ bool Register(const QString& executablePath) {
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (dataDir.isEmpty())
         return false;
-    const Outcome appIcon = Install(dataDir, kAppIcon);
-    const Outcome documentIcon = Install(dataDir, kDocumentIcon);
-    const Outcome mimePackage = Install(dataDir, kMimePackage);
+    const Outcome appIcon = Install(dataDir, APP_ICON);
+    const Outcome documentIcon = Install(dataDir, DOCUMENT_ICON);
+    const Outcome mimePackage = Install(dataDir, MIME_PACKAGE);
     const Outcome desktopEntry =
-        Install(dataDir, kDesktopEntry.target, DesktopEntry(executablePath));
+        Install(dataDir, DESKTOP_ENTRY.target, DesktopEntry(executablePath));
     if (mimePackage == Outcome::Written)
         RunDetached(QStringLiteral("update-mime-database"), dataDir + QStringLiteral("/mime"));
     if (desktopEntry == Outcome::Written)
