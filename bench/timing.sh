@@ -40,3 +40,27 @@ best_printed() {
     done
     echo "$best"
 }
+
+# The middle of a list of numbers, one a line.
+median() {
+    sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Median wall times in milliseconds of two commands run in turn $runs times
+# each (A, B, A, B, ...), so that both meet the same stretches of the
+# machine's speed: alternate_ms A... -- B... prints "A_ms B_ms".
+alternate_ms() {
+    local first=() second=() a=() b=()
+    while [[ $1 != -- ]]; do
+        first+=("$1")
+        shift
+    done
+    shift
+    second=("$@")
+    for _ in $(seq "$runs"); do
+        a+=("$(time_ns "${first[@]}")")
+        b+=("$(time_ns "${second[@]}")")
+    done
+    printf '%s %s\n' "$(printf '%s\n' "${a[@]}" | median | awk '{ printf "%.1f", $1 / 1e6 }')" \
+        "$(printf '%s\n' "${b[@]}" | median | awk '{ printf "%.1f", $1 / 1e6 }')"
+}
