@@ -27,19 +27,25 @@ std::string EntryLabel(const CFileEntry& entry) {
            PrintableName(EntryDisplayName(entry.m_name)) + "\"";
 }
 
-// Returns the number of entries that cannot be unpacked, each reported.
-int ReportDamage(const COstrevaneDoc& doc) {
+// Entries that could not be unpacked, each reported: their data damaged, or
+// too little memory to unpack them.
+struct UnpackCounts {
     int damaged = 0;
+    int outOfMemory = 0;
+};
+
+UnpackCounts ReportDamage(const COstrevaneDoc& doc) {
+    UnpackCounts counts;
     std::vector<std::uint8_t> content;
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         const UnpackStatus status = UnpackEntryData(*p, content);
-        content = {};
+        content = std::vector<std::uint8_t>();
         if (status == UnpackStatus::Ok)
             continue;
-        ++damaged;
+        ++(status == UnpackStatus::OutOfMemory ? counts.outOfMemory : counts.damaged);
         MessageBox(nullptr, EntryLabel(*p) + ": " + Problem(status) + ".", GetAppTitle());
     }
-    return damaged;
+    return counts;
 }
 
 // Reports each place where the directory disagrees with the data. Straight
@@ -88,14 +94,17 @@ int RunCheck(const CheckOptions& options) {
     if (!OpenArchive(doc, options.archive))
         return OSTR_EXIT_FAILURE;
     MentionTemporaryFiles(options.archive);
-    const int damaged = ReportDamage(doc);
+    const UnpackCounts counts = ReportDamage(doc);
     ReportLayout(doc);
     const int count = doc.CountEntries();
-    if (damaged > 0)
-        std::printf("%d of %d entries damaged\n", damaged, count);
+    if (counts.damaged > 0)
+        std::printf("%d of %d entries damaged\n", counts.damaged, count);
+    if (counts.outOfMemory > 0)
+        std::printf("%d of %d entries could not be unpacked for lack of memory\n",
+                    counts.outOfMemory, count);
     if (!doc.GetLayoutReport().IsEmpty())
         std::printf("its directory does not match its data\n");
-    if (damaged > 0 || !doc.GetLayoutReport().IsEmpty())
+    if (counts.damaged > 0 || counts.outOfMemory > 0 || !doc.GetLayoutReport().IsEmpty())
         return OSTR_EXIT_FAILURE;
     std::printf("%d entries, all sound\n", count);
     return OSTR_EXIT_OK;

@@ -1,84 +1,112 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 // LZW decoder for the stream CPacker writes. It hands out exactly the bytes
 // asked for and keeps its whole state (dictionary, unread bits, undelivered
 // bytes) between Read() calls, so reading in several calls gives the same
-// bytes as one call. Words come from a source function; running out of words
-// is seen through g_bSourceExhausted (codec/WordSource.h).
+// bytes as one call.
+//
+// Its words come either from the packed bytes themselves, which it then reads
+// ahead of the codes it decodes (the fast way), or from a source function,
+// one word at a time and only when a code needs its bits. Both ways read
+// codes with one reader and decode them with one step.
 class CUnpacker {
 public:
     using SourceFn = std::uint32_t (*)();
     using NoticeFn = void (*)();
 
+    enum class Status {
+        Ok,
+        Damaged,     // the stream cannot give the bytes asked for
+        OutOfMemory, // the dictionary or the string stack could not grow
+    };
+
     // Strings of at least this many bytes are announced through the notice.
     static constexpr std::size_t LONG_STRING = 1024;
 
+    // Reads the words of packed, which must outlive the unpacker, least
+    // significant byte first; never reads a byte outside it.
     // pfnLongStringNotice, when not null, is called once for each decoded
     // string of LONG_STRING bytes or more; the string is still delivered whole.
+    explicit CUnpacker(std::span<const std::uint8_t> packed,
+                       NoticeFn pfnLongStringNotice = nullptr);
+
+    // Takes each word from pfnSource when a code first needs its bits. The
+    // source runs out when g_bSourceExhausted (codec/WordSource.h) is set; a
+    // source that hands out the thread's word source, as NextWord does, lets
+    // AtCleanEnd() look at the words after the last code.
     explicit CUnpacker(SourceFn pfnSource, NoticeFn pfnLongStringNotice = nullptr);
+
     ~CUnpacker();
     CUnpacker(const CUnpacker&) = delete;
     CUnpacker& operator=(const CUnpacker&) = delete;
 
-    // Writes the next count bytes of the stream to out. Returns true when all
-    // count bytes were written. Returns false when the stream is damaged: the
-    // words run out first, a code is neither a literal, a known code, the code
-    // being defined nor the width-change code where the packer puts it, the
-    // width would pass 32 bits, or memory runs out. Then out holds an
-    // unspecified prefix, and every later call returns false at once. A count
-    // of 0 reads no word; a negative count reads nothing and returns false.
-    // Never writes past out + count, never reads a word past the source's end.
-    bool Read(std::uint8_t* out, std::int32_t count);
+    // Writes the next count bytes of the stream to out. Ok when all count
+    // bytes were written. Damaged when the words run out first, a code is
+    // neither a literal, a known code, the code being defined nor the
+    // width-change code where the packer puts it, or the width would pass 32
+    // bits; OutOfMemory when the dictionary or the string stack cannot grow.
+    // After either, out holds an unspecified prefix and every later call
+    // returns the same status at once. A count of 0 reads no word; a negative
+    // count reads nothing and returns Damaged. Never writes past out + count.
+    Status Read(std::uint8_t* out, std::int32_t count);
+
+    // The same for output kept whole in one buffer, which may move between
+    // calls: output holds the delivered bytes delivered so far, and the next
+    // count bytes go right after them. Strings are then copied from anywhere
+    // in the output instead of being rebuilt through the stack, however the
+    // reads are split. Returns Damaged, reading nothing, when count is
+    // negative or delivered is not the number of bytes delivered so far.
+    Status ReadAppending(std::uint8_t* output, std::uint64_t delivered, std::int32_t count);
 
     // After the caller has read exactly the entry's size: true when the stream
     // ends where the packer ends it: nothing decoded but undelivered, the rest
     // of the current word zero, and after it either nothing or, when the last
-    // code ended on a word boundary, one zero word. Reads the global word
-    // source's position (g_pSourceWord, g_pSourceEnd). False after a failure.
+    // code ended on a word boundary, one zero word. With a source function the
+    // words after the last code are those of the thread's word source
+    // (g_pSourceWord up to g_pSourceEnd). False after a failure.
     bool AtCleanEnd() const;
+
+    // Words the codes decoded so far have taken, as reading one word at a
+    // time takes them: a word counts once a code needs one of its bits.
+    std::uint64_t WordsRead() const { return (m_consumedBits + 31) / 32; }
 
     // Bytes the dictionary tables and the string stack hold. They only grow,
     // so this is also the most they have held.
     std::uint64_t TableBytes() const;
 
     // Strings entered into the dictionary so far, beyond the 256 literals.
-    std::uint64_t DictionarySize() const { return m_nextCode > 256 ? m_nextCode - 256 : 0; }
+    std::uint64_t DictionarySize() const {
+        return m_state.nextCode > 256 ? m_state.nextCode - 256 : 0;
+    }
 
 private:
-    // Codes read ahead of the one being decoded when the source is NextWord:
+    // Codes read ahead of the one being decoded when reading the packed bytes:
     // their table entries and the output they copy from are fetched early.
     static constexpr std::uint32_t AHEAD = 256;
 
-    // Reads codes straight from the word source's bytes: for the ring, and a
-    // second time for the prefixes.
-    struct SReader {
-        const std::uint8_t* word = nullptr; // the next word to take bits from
+    enum class ECode { Entry, WidthChange, Bad, End };
+
+    // Reads codes from words, following the width changes the packer makes
+    // and refusing every code it never writes. This is the one place the
+    // rules of the code stream live.
+    struct SCodeReader {
+        SourceFn pfnSource = nullptr;       // when set, words come from here
+        const std::uint8_t* word = nullptr; // else the next word to take
+        const std::uint8_t* end = nullptr;  // and the end of the packed bytes
         std::uint64_t bits = 0;             // bits taken but not yet used
         std::int32_t left = 0;              // how many
         std::int32_t width = 9;
         std::uint64_t tableSize = 512;
         std::uint32_t next = 255; // the code the next entry defines
-    };
-    enum class ECode { Entry, WidthChange, Bad, End };
 
-    static ECode NextCode(SReader& reader, std::uint32_t& code);
-    void CompletePrefixes();
-    bool Decode(std::uint32_t code, std::uint8_t*& out, const std::uint8_t* end);
-    bool DecodeAhead(std::uint8_t*& out, const std::uint8_t* end);
-    void DecodeRun(std::uint8_t*& out, const std::uint8_t* end);
-    void FillAhead();
-    void SyncSource();
-    void CopyString(std::uint8_t* out, const std::uint8_t* end, std::uint64_t from,
-                    std::uint64_t length);
-    bool PushString(std::uint64_t length);
-    void AddEntry(std::uint64_t start, std::uint32_t head);
-    std::uint8_t* Deliver(std::uint8_t* out, const std::uint8_t* end);
-    std::uint32_t GetCode();
-    bool Grow();
-    bool CreateTables(std::uint64_t size);
+        ECode Next(std::uint32_t& code);
+        bool TakeWord(std::uint32_t& word);
+    };
 
     // Where a code's string was first decoded in the output, modulo 2^32, and
     // its first HEAD_BYTES bytes (byte i in bits 8i to 8i + 7), so that a
@@ -92,58 +120,90 @@ private:
     };
     static constexpr std::uint64_t HEAD_BYTES = 4;
 
-    SourceFn m_pfnSource;
+    // What decoding one code reads and changes. The decoding loop works on a
+    // copy in locals: kept in members, it would be loaded again after every
+    // store through the output, which may change any member as far as the
+    // compiler can tell.
+    struct SState {
+        SEntry* pEntry = nullptr;
+        std::uint32_t* pPrefix = nullptr;
+        std::uint8_t* pSuffix = nullptr;
+        // Where the current call's output lies, and the output position of
+        // its start, so that strings decoded before in it can be copied.
+        const std::uint8_t* pOutBase = nullptr;
+        std::uint64_t outBasePos = 0;
+        std::uint64_t produced = 0; // bytes decoded so far, delivered or not
+        std::uint64_t oldStart = 0; // output position of the previous string
+        std::uint32_t oldHead = 0;  // and its first bytes, as in SEntry
+        std::uint32_t oldCode = 0;
+        std::uint32_t nextCode = 255; // the code the next entry defines
+    };
+    // A code's string: where it was decoded first, its length and first
+    // bytes, and whether it is the code being defined.
+    struct SString {
+        std::uint64_t from;
+        std::uint64_t length;
+        std::uint32_t head;
+        bool defined;
+    };
+
+    static SString Resolve(const SState& s, std::uint32_t code);
+    bool Emit(const SState& s, const SString& string, std::uint8_t* out,
+              const std::uint8_t* end) const;
+    static void Enter(SState& s, const SString& string);
+    bool DecodeDirect(SState& s, std::uint32_t code, std::uint8_t*& out, const std::uint8_t* end);
+    Status Decode(std::uint32_t code, std::uint8_t*& out, const std::uint8_t* end);
+    Status ReadTo(std::uint8_t* out, const std::uint8_t* end);
+    Status DecodeAhead(std::uint8_t*& out, const std::uint8_t* end);
+    Status DecodeNext(std::uint8_t*& out, const std::uint8_t* end);
+    bool DecodeRun(std::uint8_t*& out, const std::uint8_t* end);
+    void FillAhead();
+    void CompletePrefixes();
+    bool PushString(std::uint32_t code, const SString& string);
+    void PushFromOutput(const SString& string);
+    void PushByPrefixes(std::uint32_t code, const SString& string);
+    std::uint8_t* Deliver(std::uint8_t* out, const std::uint8_t* end);
+    bool Grow();
+    bool CreateTables(std::uint64_t size);
+    // The width of the codes the decoder takes now: m_tableSize is 2^width.
+    std::uint64_t CodeWidth() const {
+        return static_cast<std::uint64_t>(std::countr_zero(m_tableSize));
+    }
+    bool RestIsClean(std::uint64_t restBits, std::int32_t restLeft, const std::uint8_t* rest,
+                     const std::uint8_t* restEnd) const;
+
     // The entry, prefix and suffix tables share one allocation of
     // m_tableSize * BYTES_PER_CODE bytes, so growing them succeeds or fails
     // as one.
     static constexpr std::uint64_t BYTES_PER_CODE = 13;
     std::uint8_t* m_pTables = nullptr;
-    SEntry* m_pEntry = nullptr;
-    std::uint32_t* m_pPrefix = nullptr;
-    std::uint8_t* m_pSuffix = nullptr;
-    std::int32_t m_bitsLeft = 0;
-    std::uint32_t m_bitBuffer = 0;
-    std::uint32_t m_nextCode = 255;
     // 64 bits wide because the 32-bit stage holds 2^32 entries.
     std::uint64_t m_tableSize = 512;
-    std::int32_t m_codeWidth = 9;
+    SState m_state;
     std::uint8_t* m_pStack = nullptr;
     std::size_t m_depth = 0;
     std::size_t m_stackSize = LONG_STRING;
-    std::uint32_t m_oldCode = 0;
-    std::uint32_t m_code = 0;
-    std::int32_t m_firstByte = 0;
-    std::uint32_t m_cursor = 0;
-
     NoticeFn m_pfnLongStringNotice;
-    std::uint64_t m_oldStart = 0; // output position of the previous string
-    std::uint32_t m_oldHead = 0;  // and its first bytes, as in SEntry
-    std::uint64_t m_produced = 0; // bytes decoded so far, delivered or not
-    // Where the current Read() call's out began, and its output position, so
-    // that strings decoded earlier in the same call can be copied from there.
-    const std::uint8_t* m_pOutBase = nullptr;
-    std::uint64_t m_outBasePos = 0;
-    bool m_bFailed = false;
+    Status m_failure = Status::Ok;
 
-    // Read-ahead state. Bits are counted from m_pAheadBase; m_consumedBits
-    // covers the codes decoded so far, and the source and bit buffer are set
-    // back to match it when a Read() succeeds, so that callers see the words
-    // read as one code at a time would leave them. The ring holds each code
-    // and its width; the ahead counters follow the width changes ahead of
-    // the decoder.
-    bool m_bAheadStarted = false;
-    bool m_bAheadStopped = false; // a code that fails decoding was read ahead
-    const std::uint8_t* m_pAheadBase = nullptr;
-    SReader m_ahead;
+    // The reader, and the bits the codes decoded so far took: the decoder
+    // stands there, while reading the packed bytes the reader runs ahead.
+    SCodeReader m_reader;
+    const std::uint8_t* m_pPacked = nullptr; // the packed bytes, when read directly
     std::uint64_t m_consumedBits = 0;
-    // Prefixes are entered up to m_prefixes.next; m_prefixCode is the last
-    // code read there.
-    SReader m_prefixes;
-    std::uint32_t m_prefixCode = 0;
-    std::uint32_t m_aheadPos = 0; // ring counters, taken modulo AHEAD
+    // The codes read ahead, between the ring counters (taken modulo AHEAD);
+    // m_bAheadStopped once the reader has met the end of the words or a code
+    // it refuses.
+    bool m_bAheadStopped = false;
+    std::uint32_t m_aheadPos = 0;
     std::uint32_t m_aheadEnd = 0;
     std::uint32_t m_aheadCode[AHEAD] = {};
-    std::uint8_t m_aheadCodeWidth[AHEAD] = {};
+    // Reading the packed bytes, the decoding loop leaves the prefixes out, as
+    // only a string walked through the stack needs them; before a walk they
+    // are entered up to m_prefixes.next from the codes read a second time,
+    // m_prefixCode being the last of them.
+    SCodeReader m_prefixes;
+    std::uint32_t m_prefixCode = 0;
 };
 
 // Upper bound of the bytes any stream of packedBytes bytes can decode to: it

@@ -4,14 +4,24 @@
 
 #include <cstddef>
 
-std::uint32_t* g_pWords = nullptr;
-std::int32_t g_wordCapacity = 0;
-std::int32_t g_wordCount = 0;
-bool g_bWordSinkFailed = false;
+thread_local constinit std::uint32_t* g_pWords = nullptr;
+thread_local constinit std::int32_t g_wordCapacity = 0;
+thread_local constinit std::int32_t g_wordCount = 0;
+thread_local constinit bool g_bWordSinkFailed = false;
 
 namespace {
 
 constexpr std::int32_t FIRST_CAPACITY = 10;
+
+// Frees a thread's words when the thread ends, should a packing have left any.
+struct SThreadWords {
+    bool bHeld = false;
+    ~SThreadWords() {
+        if (bHeld)
+            ReleaseWords();
+    }
+};
+thread_local SThreadWords t_threadWords;
 
 std::size_t Bytes(std::int32_t words) {
     return static_cast<std::size_t>(words) * sizeof(std::uint32_t);
@@ -49,6 +59,7 @@ void AppendWord(std::uint32_t word, bool flush) {
         g_pWords = static_cast<std::uint32_t*>(p);
         g_wordCapacity = FIRST_CAPACITY;
         g_wordCount = 0;
+        t_threadWords.bHeld = true;
     }
     if (g_wordCount == g_wordCapacity && !GrowWords()) {
         g_bWordSinkFailed = true;

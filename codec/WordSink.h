@@ -2,22 +2,23 @@
 
 #include <cstdint>
 
-// The packer's word sink: one process-wide, growable array of finished words.
-// Only one packing can fill it at a time; the importer takes the words and
-// then calls ReleaseWords().
+// The packer's word sink: a growable array of finished words, one for each
+// thread, so that threads can pack at the same time; on one thread only one
+// packing can fill it at a time. The importer takes the words and then calls
+// ReleaseWords(); what a thread leaves in its sink is freed when it ends.
 
 // The words appended so far, null while the sink is empty; a block from
 // AllocateZeroed() of g_wordCapacity words (platform/LargeMemory.h).
-extern std::uint32_t* g_pWords;
+extern thread_local constinit std::uint32_t* g_pWords;
 // Number of words the array can hold.
-extern std::int32_t g_wordCapacity;
+extern thread_local constinit std::int32_t g_wordCapacity;
 // Number of words appended so far.
-extern std::int32_t g_wordCount;
+extern thread_local constinit std::int32_t g_wordCount;
 // Set when a word could not be appended because the array could not grow
 // (allocation failure, or the stream would no longer fit an int32 byte size).
 // The words already held are kept, but the stream is incomplete; every later
 // word is dropped until ReleaseWords().
-extern bool g_bWordSinkFailed;
+extern thread_local constinit bool g_bWordSinkFailed;
 
 // Most words the sink holds: 4 x words must fit a signed 32-bit byte count.
 constexpr std::int32_t MAX_SINK_WORDS = 536870911;

@@ -1,8 +1,8 @@
 #include "codec/WordSource.h"
 
-const std::uint8_t* g_pSourceWord = nullptr;
-const std::uint8_t* g_pSourceEnd = nullptr;
-bool g_bSourceExhausted = false;
+thread_local constinit const std::uint8_t* g_pSourceWord = nullptr;
+thread_local constinit const std::uint8_t* g_pSourceEnd = nullptr;
+thread_local constinit bool g_bSourceExhausted = false;
 
 void SetWordSource(const std::uint8_t* data, std::size_t size) {
     g_pSourceWord = data;

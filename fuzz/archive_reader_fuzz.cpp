@@ -16,9 +16,9 @@
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 12;
-const std::string kWrongMagic = "That does not look like a Ostrevane file";
-const std::string kDamaged = "That Ostrevane file is damaged\n";
+constexpr std::size_t HEADER_SIZE = 12;
+const std::string WRONG_MAGIC_TEXT = "That does not look like a Ostrevane file";
+const std::string DAMAGED_TEXT = "That Ostrevane file is damaged\n";
 
 struct SEntryCopy {
     CEntryRecord record;
@@ -69,17 +69,17 @@ void CheckRefusal(const CExactBytes& input, const SLoadResult& result, const COs
     FUZZ_CHECK(message.caption == "Error");
     const bool bMagic = input.size() >= 4 && std::memcmp(input.data(), "Ostr", 4) == 0;
     if (!bMagic) {
-        FUZZ_CHECK(message.text == kWrongMagic);
+        FUZZ_CHECK(message.text == WRONG_MAGIC_TEXT);
         return;
     }
-    FUZZ_CHECK(message.text.size() > kDamaged.size());
-    FUZZ_CHECK(message.text.compare(0, kDamaged.size(), kDamaged) == 0);
+    FUZZ_CHECK(message.text.size() > DAMAGED_TEXT.size());
+    FUZZ_CHECK(message.text.compare(0, DAMAGED_TEXT.size(), DAMAGED_TEXT) == 0);
 }
 
 // The payloads are the bytes after the directory, one after another.
 void CheckPayloadsFromFile(const CExactBytes& input, const std::vector<SEntryCopy>& entries) {
     FUZZ_CHECK(input.size() >= 4 && std::memcmp(input.data(), "Ostr", 4) == 0);
-    std::size_t position = kHeaderSize + ENTRY_RECORD_SIZE * entries.size();
+    std::size_t position = HEADER_SIZE + ENTRY_RECORD_SIZE * entries.size();
     FUZZ_CHECK(entries.empty() || position <= input.size());
     for (const SEntryCopy& entry : entries) {
         FUZZ_CHECK(entry.record.m_packedSize >= 0);

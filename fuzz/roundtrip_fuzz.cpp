@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr std::size_t kPrefixSize = 5;
-constexpr std::size_t kExpandedSize = 96 * 1024;
+constexpr std::size_t PREFIX_SIZE = 5;
+constexpr std::size_t EXPANDED_SIZE = 96 * 1024;
 
 std::vector<std::uint32_t> g_splitWords;
 int g_splitFlushes = 0;
@@ -32,11 +32,11 @@ void CollectWord(std::uint32_t word, bool flush) {
         g_splitWords.push_back(word);
 }
 
-// About kExpandedSize bytes (more by a step of the mode) built from the
+// About EXPANDED_SIZE bytes (more by a step of the mode) built from the
 // material: each material byte in turn picks one piece to append.
 std::vector<std::uint8_t> Expand(const std::uint8_t* material, std::size_t size,
                                  std::uint8_t mode) {
-    const std::size_t target = kExpandedSize + static_cast<std::size_t>(mode >> 2) * 97;
+    const std::size_t target = EXPANDED_SIZE + static_cast<std::size_t>(mode >> 2) * 97;
     std::vector<std::uint8_t> out;
     out.reserve(target + 8192);
     if (size == 0) {
@@ -118,12 +118,12 @@ std::vector<std::uint8_t> PackInBlocks(const CExactBytes& bytes, std::uint32_t s
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < kPrefixSize)
+    if (size < PREFIX_SIZE)
         return 0;
     const std::uint8_t mode = data[0];
     const std::uint32_t seed = LoadLittleEndian32(data + 1);
-    const std::uint8_t* const material = data + kPrefixSize;
-    const std::size_t materialSize = size - kPrefixSize;
+    const std::uint8_t* const material = data + PREFIX_SIZE;
+    const std::size_t materialSize = size - PREFIX_SIZE;
     const bool bExpand = (mode & 3) == 1;
     std::vector<std::uint8_t> expanded;
     if (bExpand)

@@ -17,10 +17,10 @@
 
 namespace {
 
-constexpr std::uint32_t kId = 7;
+constexpr std::uint32_t SOUND_ID = 7;
 
 // Every message the header test gives, with its caption.
-const SShownMessage kHeaderMessages[] = {
+const SShownMessage HEADER_MESSAGES[] = {
     {"That does not look like a Wave File", "error"},
     {"That does not lok like a Wave File", "error"},
     {"That does not look like a WAVE_FORMAT_PCM file", "error"},
@@ -28,14 +28,14 @@ const SShownMessage kHeaderMessages[] = {
     {"That wave file does not\nhave sample rate 11025", "Error"},
     {"That wave file does not\nhave 8-bit samples", "Error"},
 };
-const SShownMessage kShortMessage = {"Error reading file header", "Error"};
+const SShownMessage SHORT_MESSAGE = {"Error reading file header", "Error"};
 
 bool operator==(const SShownMessage& a, const SShownMessage& b) {
     return a.text == b.text && a.caption == b.caption;
 }
 
 bool IsHeaderMessage(const SShownMessage& message) {
-    for (const SShownMessage& known : kHeaderMessages)
+    for (const SShownMessage& known : HEADER_MESSAGES)
         if (message == known)
             return true;
     return false;
@@ -109,7 +109,7 @@ void CheckRefused(const CExactBytes& input, const CMessageRecorder& recorder,
     FUZZ_CHECK(recorder.Messages().size() == 1);
     const SShownMessage& message = recorder.Messages().front();
     if (input.size() < WAVE_HEADER_SIZE) {
-        FUZZ_CHECK(message == kShortMessage);
+        FUZZ_CHECK(message == SHORT_MESSAGE);
         return;
     }
     FUZZ_CHECK(IsHeaderMessage(message));
@@ -123,7 +123,7 @@ void CheckStored(const CExactBytes& input, const CMessageRecorder& recorder,
     const CFileEntry* pEntry = doc.m_pHead;
     FUZZ_CHECK(pEntry != nullptr && pEntry->m_pNext == nullptr);
     FUZZ_CHECK(pEntry->m_type == ENTRY_SOUND);
-    FUZZ_CHECK(pEntry->m_id == static_cast<std::int32_t>(kId));
+    FUZZ_CHECK(pEntry->m_id == static_cast<std::int32_t>(SOUND_ID));
     FUZZ_CHECK(pEntry->m_size == static_cast<std::int32_t>(input.size()));
     FUZZ_CHECK(pEntry->m_packedSize == static_cast<std::int32_t>(pEntry->m_data.size()));
 
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteFile(Folder().Input(), input);
 
     COstrevaneDoc doc;
-    ImportRequest request{Folder().Input(), ENTRY_SOUND, kId, "fuzzed sound", {}};
+    ImportRequest request{Folder().Input(), ENTRY_SOUND, SOUND_ID, "fuzzed sound", {}};
     CMessageRecorder recorder;
     const ImportResult result = ImportFile(doc, request, nullptr);
     FUZZ_CHECK(result == ImportResult::Imported || result == ImportResult::Refused);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test, with a smoke
-# run of each benchmark at a tiny size; then the core and ostr suites again
-# under AddressSanitizer and UBSan; then the fuzz targets: their seed corpus
+# run of each benchmark at a tiny size; then every suite again, the editor's
+# included, under AddressSanitizer and UBSan with leak detection; then the
+# core suite under ThreadSanitizer; then the fuzz targets: their seed corpus
 # replayed and FUZZ_SECONDS (60) of fuzzing each.
 # The large-archive tests are left out here: ctest --test-dir build-test -L large.
 set -euo pipefail
@@ -15,12 +16,20 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVANE_
 cmake --build build-test
 ctest --test-dir build-test --output-on-failure --timeout 600 -j2 -LE large
 
-echo "== Core and ostr under AddressSanitizer and UBSan"
+echo "== Every suite under AddressSanitizer and UBSan"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVANE_TESTS=ON \
-    -DOSTREVANE_GUI=OFF -DOSTREVANE_SANITIZE=ON -DOSTREVANE_FUZZ=ON >/dev/null
+    -DOSTREVANE_SANITIZE=ON -DOSTREVANE_FUZZ=ON >/dev/null
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure --timeout 900 -j2 -LE large
+
+# The core suite holds the tests that pack and unpack on several threads at
+# once; one process runs it whole, as each start under the sanitizer is slow.
+echo "== Core suite under ThreadSanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVANE_TESTS=ON \
+    -DOSTREVANE_GUI=OFF -DOSTREVANE_SANITIZE_THREAD=ON >/dev/null
+cmake --build build-tsan --target core_tests
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/core_tests --gtest_brief=1
 
 if [ -f fuzz/run.sh ]; then
     echo "== Fuzz targets"

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -44,57 +45,83 @@ struct SUnpacked {
     Bytes data;
     std::size_t wordsRead = 0;
     int notices = 0;
+    std::vector<std::size_t> positions; // words read after each successful read
 };
 
-int g_notices = 0;
+// Per thread, as the notice is a plain function and threads unpack at once.
+thread_local int t_notices = 0;
 void CountNotice() {
-    ++g_notices;
+    ++t_notices;
+}
+
+// How the unpacker gets its words and where it writes.
+enum class EReading {
+    Ahead,      // reads the packed bytes directly, ahead of the codes
+    WordByWord, // takes them from NextWord
+    Appending,  // reads ahead, appending to one buffer that moves at every read
+};
+
+const char* NameOf(EReading reading) {
+    switch (reading) {
+    case EReading::Ahead:
+        return "ahead";
+    case EReading::WordByWord:
+        return "word by word";
+    case EReading::Appending:
+        break;
+    }
+    return "appending";
+}
+
+// The words read so far: the unpacker's count, and with NextWord also where
+// the source stands, which must agree.
+std::size_t WordsRead(const CUnpacker& unpacker, EReading reading, const Bytes& stream) {
+    const std::size_t words = unpacker.WordsRead();
+    if (reading == EReading::WordByWord) {
+        EXPECT_EQ(static_cast<std::size_t>(g_pSourceWord - stream.data()), 4 * words);
+    }
+    return words;
+}
+
+// Reads the next n bytes, at done, into out: a buffer of its own for every
+// read, or, when appending, a new buffer that holds all the bytes before.
+bool ReadNext(CUnpacker& unpacker, EReading reading, Bytes& out, std::size_t done, std::size_t n) {
+    if (reading != EReading::Appending)
+        return unpacker.Read(out.data() + done, static_cast<std::int32_t>(n)) ==
+               CUnpacker::Status::Ok;
+    Bytes moved(done + n);
+    std::copy_n(out.begin(), done, moved.begin());
+    const CUnpacker::Status status =
+        unpacker.ReadAppending(moved.data(), done, static_cast<std::int32_t>(n));
+    std::copy_n(moved.begin(), done + n, out.begin());
+    return status == CUnpacker::Status::Ok;
 }
 
 // Unpacks count bytes of stream, in reads of chunk bytes (0: one read).
-SUnpacked Unpack(const Bytes& stream, std::size_t count, std::size_t chunk = 0) {
+SUnpacked Unpack(const Bytes& stream, std::size_t count, std::size_t chunk = 0,
+                 EReading reading = EReading::Ahead) {
     SUnpacked result;
     result.data.resize(count);
-    g_notices = 0;
+    t_notices = 0;
     SetWordSource(stream.data(), stream.size());
-    CUnpacker unpacker(NextWord, CountNotice);
+    CUnpacker unpacker = reading == EReading::WordByWord
+                             ? CUnpacker(NextWord, CountNotice)
+                             : CUnpacker(std::span(stream), CountNotice);
     const std::size_t step = chunk == 0 ? std::max<std::size_t>(count, 1) : chunk;
     result.ok = true;
     for (std::size_t at = 0; at < count && result.ok; at += step) {
         const std::size_t n = std::min(step, count - at);
-        result.ok = unpacker.Read(result.data.data() + at, static_cast<std::int32_t>(n));
-    }
-    result.clean = unpacker.AtCleanEnd();
-    result.wordsRead = static_cast<std::size_t>(g_pSourceWord - stream.data()) / 4;
-    result.notices = g_notices;
-    return result;
-}
-
-// The same words as NextWord(), through another function: the unpacker then
-// takes its words one at a time instead of reading the source ahead.
-std::uint32_t WordByWord() {
-    return NextWord();
-}
-
-// Like Unpack(), also noting the source position (in words) after each read.
-SUnpacked UnpackFrom(CUnpacker::SourceFn pfnSource, const Bytes& stream, std::size_t count,
-                     std::size_t chunk, std::vector<std::size_t>& positions) {
-    SUnpacked result;
-    result.data.resize(count);
-    g_notices = 0;
-    SetWordSource(stream.data(), stream.size());
-    CUnpacker unpacker(pfnSource, CountNotice);
-    result.ok = true;
-    for (std::size_t at = 0; at < count && result.ok; at += chunk) {
-        const std::size_t n = std::min(chunk, count - at);
-        result.ok = unpacker.Read(result.data.data() + at, static_cast<std::int32_t>(n));
+        result.ok = ReadNext(unpacker, reading, result.data, at, n);
         if (result.ok)
-            positions.push_back(static_cast<std::size_t>(g_pSourceWord - stream.data()) / 4);
+            result.positions.push_back(WordsRead(unpacker, reading, stream));
     }
     result.clean = unpacker.AtCleanEnd();
-    result.notices = g_notices;
+    result.wordsRead = result.ok ? WordsRead(unpacker, reading, stream) : unpacker.WordsRead();
+    result.notices = t_notices;
     return result;
 }
+
+constexpr EReading ALL_READINGS[] = {EReading::Ahead, EReading::WordByWord, EReading::Appending};
 
 Bytes RandomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
@@ -243,6 +270,36 @@ TEST(WordSink, RefusesWordsPastTheInt32ByteLimit) {
     AppendWord(5, false);
     EXPECT_EQ(g_wordCount, 1);
     ReleaseWords();
+}
+
+// Every thread has a word sink and a word source of its own, so packings and
+// unpackings on several threads at once give each the same bytes as alone.
+TEST(WordSinkAndSource, ThreadsPackAndUnpackAtOnce) {
+    constexpr int THREADS = 4;
+    std::vector<Bytes> inputs;
+    std::vector<Bytes> streams;
+    for (int t = 0; t < THREADS; ++t) {
+        inputs.push_back(TextNoiseAndRun(30000 + 1000 * t, 20000, 60 + t, 1100 + t,
+                                         static_cast<std::uint8_t>('a' + t)));
+        streams.push_back(Pack(inputs.back()));
+    }
+    std::vector<int> sound(THREADS, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 3; ++round) {
+                const Bytes stream = Pack(inputs[t], 777);
+                const SUnpacked unpacked =
+                    Unpack(stream, inputs[t].size(), 1000, EReading::WordByWord);
+                if (stream == streams[t] && unpacked.ok && unpacked.clean &&
+                    unpacked.data == inputs[t] && unpacked.notices == 1100 + t - 1023)
+                    ++sound[t];
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(sound, std::vector<int>(THREADS, 3));
 }
 
 TEST(Packer, WritesTheWorkedExamples) {
@@ -445,12 +502,14 @@ TEST(Unpacker, ReadsTheWorkedExamples) {
         {"31 values", Sequence(31), 9},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const SUnpacked result = Unpack(Pack(row.data), row.data.size());
-        EXPECT_TRUE(result.ok);
-        EXPECT_TRUE(result.clean);
-        EXPECT_EQ(result.data, row.data);
-        EXPECT_EQ(result.wordsRead, row.wordsRead);
+        for (const EReading reading : ALL_READINGS) {
+            SCOPED_TRACE(std::string(row.name) + ", " + NameOf(reading));
+            const SUnpacked result = Unpack(Pack(row.data), row.data.size(), 0, reading);
+            EXPECT_TRUE(result.ok);
+            EXPECT_TRUE(result.clean);
+            EXPECT_EQ(result.data, row.data);
+            EXPECT_EQ(result.wordsRead, row.wordsRead);
+        }
     }
 }
 
@@ -465,18 +524,22 @@ TEST(Unpacker, ReadsInPiecesAsInOneCall) {
     const Bytes input = TextNoiseAndRun(150000, 150000, 4, 1100, 0x33);
     const Bytes stream = Pack(input);
 
-    for (const std::size_t chunk : {0u, 3u, 1000u, 4093u, 1u}) {
-        SCOPED_TRACE(chunk);
-        const SUnpacked result = Unpack(stream, input.size(), chunk);
-        EXPECT_TRUE(result.ok);
-        EXPECT_TRUE(result.clean);
-        EXPECT_TRUE(result.data == input);
-        EXPECT_EQ(result.notices, 1100 - 1023);
+    for (const EReading reading : {EReading::Ahead, EReading::Appending}) {
+        for (const std::size_t chunk : {0u, 3u, 1000u, 4093u, 1u}) {
+            if (reading == EReading::Appending && chunk != 0 && chunk < 1000)
+                continue; // each read copies the whole output
+            SCOPED_TRACE(std::string(NameOf(reading)) + ", chunk " + std::to_string(chunk));
+            const SUnpacked result = Unpack(stream, input.size(), chunk, reading);
+            EXPECT_TRUE(result.ok);
+            EXPECT_TRUE(result.clean);
+            EXPECT_TRUE(result.data == input);
+            EXPECT_EQ(result.notices, 1100 - 1023);
+        }
     }
 }
 
 // Short strings are copied in 16-byte blocks; none may reach past the bytes
-// asked for, in one read or in many.
+// asked for, in one read or in many, however the output is kept.
 TEST(Unpacker, NeverWritesPastTheBytesAskedFor) {
     // Ends in a run, whose codes are each the code being defined.
     Bytes input = TextBytes(3000, 21);
@@ -485,23 +548,37 @@ TEST(Unpacker, NeverWritesPastTheBytesAskedFor) {
     constexpr std::size_t GUARD = 32;
     for (const std::size_t count : {1u, 2u, 15u, 16u, 17u, 100u, 2999u, 3000u, 3290u, 3300u}) {
         SCOPED_TRACE(count);
-        SetWordSource(stream.data(), stream.size());
-        CUnpacker unpacker(NextWord);
+        CUnpacker unpacker(std::span{stream});
         Bytes out(count + GUARD, 0xEE);
-        ASSERT_TRUE(unpacker.Read(out.data(), static_cast<std::int32_t>(count)));
+        ASSERT_EQ(unpacker.Read(out.data(), static_cast<std::int32_t>(count)),
+                  CUnpacker::Status::Ok);
         EXPECT_TRUE(std::equal(out.begin(), out.begin() + count, input.begin()));
         EXPECT_EQ(Bytes(out.begin() + count, out.end()), Bytes(GUARD, 0xEE));
     }
     for (const std::size_t chunk : {7u, 20u}) {
         SCOPED_TRACE(chunk);
-        SetWordSource(stream.data(), stream.size());
-        CUnpacker unpacker(NextWord);
+        CUnpacker unpacker(std::span{stream});
         for (std::size_t at = 0; at < input.size(); at += chunk) {
             const std::size_t n = std::min(chunk, input.size() - at);
             Bytes out(n + GUARD, 0xEE);
-            ASSERT_TRUE(unpacker.Read(out.data(), static_cast<std::int32_t>(n)));
+            ASSERT_EQ(unpacker.Read(out.data(), static_cast<std::int32_t>(n)),
+                      CUnpacker::Status::Ok);
             ASSERT_TRUE(std::equal(out.begin(), out.begin() + n, input.begin() + at));
             ASSERT_EQ(Bytes(out.begin() + n, out.end()), Bytes(GUARD, 0xEE));
+        }
+        EXPECT_TRUE(unpacker.AtCleanEnd());
+    }
+    for (const std::size_t chunk : {7u, 20u}) {
+        SCOPED_TRACE(std::to_string(chunk) + ", appending");
+        CUnpacker unpacker(std::span{stream});
+        Bytes out(input.size() + GUARD, 0xEE);
+        for (std::size_t at = 0; at < input.size(); at += chunk) {
+            const std::size_t n = std::min(chunk, input.size() - at);
+            ASSERT_EQ(unpacker.ReadAppending(out.data(), at, static_cast<std::int32_t>(n)),
+                      CUnpacker::Status::Ok);
+            ASSERT_TRUE(std::equal(out.begin(), out.begin() + at + n, input.begin()));
+            ASSERT_EQ(Bytes(out.begin() + at + n, out.end()),
+                      Bytes(input.size() - at - n + GUARD, 0xEE));
         }
         EXPECT_TRUE(unpacker.AtCleanEnd());
     }
@@ -588,13 +665,14 @@ TEST(Unpacker, RejectsDamagedStreams) {
         {"width change twice", WriteCodes(with({511, 1023, 65})), 254},
     };
     for (const auto& row : rows) {
-        for (const CUnpacker::SourceFn source : {NextWord, WordByWord}) {
-            SCOPED_TRACE(std::string(row.name) + (source == NextWord ? ", ahead" : ", by word"));
+        for (const bool byWord : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (byWord ? ", word by word" : ", ahead"));
             SetWordSource(row.stream.data(), row.stream.size());
-            CUnpacker unpacker(source);
+            CUnpacker unpacker = byWord ? CUnpacker(NextWord) : CUnpacker(std::span{row.stream});
             Bytes out(row.count + 8, 0xEE);
-            EXPECT_FALSE(unpacker.Read(out.data(), static_cast<std::int32_t>(row.count)));
-            EXPECT_FALSE(unpacker.Read(out.data(), 0));
+            EXPECT_EQ(unpacker.Read(out.data(), static_cast<std::int32_t>(row.count)),
+                      CUnpacker::Status::Damaged);
+            EXPECT_EQ(unpacker.Read(out.data(), 0), CUnpacker::Status::Damaged);
             EXPECT_FALSE(unpacker.AtCleanEnd());
             EXPECT_LE(g_pSourceWord, g_pSourceEnd);
             EXPECT_EQ(Bytes(out.end() - 8, out.end()), Bytes(8, 0xEE));
@@ -630,10 +708,12 @@ TEST(Unpacker, TellsWhetherTheStreamEndsWhereThePackerEndsIt) {
         {"a zero word and nothing read", Bytes(4, 0), 0, false},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const SUnpacked result = Unpack(row.stream, row.count);
-        EXPECT_TRUE(result.ok);
-        EXPECT_EQ(result.clean, row.clean);
+        for (const EReading reading : {EReading::Ahead, EReading::WordByWord}) {
+            SCOPED_TRACE(std::string(row.name) + ", " + NameOf(reading));
+            const SUnpacked result = Unpack(row.stream, row.count, 0, reading);
+            EXPECT_TRUE(result.ok);
+            EXPECT_EQ(result.clean, row.clean);
+        }
     }
 }
 
@@ -650,8 +730,8 @@ TEST(Unpacker, MaxUnpackedSizeCountsNineBitCodes) {
     }
 }
 
-// Codes read ahead of the output must leave the source, the end check and the
-// notices as reading word by word does, after every read.
+// Codes read ahead of the output must leave the words read, the end check
+// and the notices as reading word by word does, after every read.
 TEST(Unpacker, ReadingAheadMatchesReadingWordByWord) {
     const Bytes input = TextNoiseAndRun(120000, 80000, 45, 1200, 0x5A);
     const Bytes stream = Pack(input);
@@ -670,33 +750,37 @@ TEST(Unpacker, ReadingAheadMatchesReadingWordByWord) {
     for (const auto& row : rows) {
         for (const std::size_t chunk :
              {row.count, std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
-            SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk));
-            std::vector<std::size_t> aheadAt, singleAt;
-            const SUnpacked ahead = UnpackFrom(NextWord, row.stream, row.count, chunk, aheadAt);
-            const SUnpacked single = UnpackFrom(WordByWord, row.stream, row.count, chunk, singleAt);
-            EXPECT_EQ(ahead.ok, single.ok);
-            EXPECT_EQ(ahead.clean, single.clean);
-            EXPECT_EQ(ahead.notices, single.notices);
-            EXPECT_EQ(aheadAt, singleAt);
-            EXPECT_TRUE(ahead.data == single.data);
+            const SUnpacked single = Unpack(row.stream, row.count, chunk, EReading::WordByWord);
+            for (const EReading reading : {EReading::Ahead, EReading::Appending}) {
+                if (reading == EReading::Appending && chunk < 4096)
+                    continue; // each read copies the whole output
+                SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk) + ", " +
+                             NameOf(reading));
+                const SUnpacked ahead = Unpack(row.stream, row.count, chunk, reading);
+                EXPECT_EQ(ahead.ok, single.ok);
+                EXPECT_EQ(ahead.clean, single.clean);
+                EXPECT_EQ(ahead.notices, single.notices);
+                EXPECT_EQ(ahead.positions, single.positions);
+                EXPECT_TRUE(ahead.data == single.data);
+            }
         }
     }
 }
 
-// After one large read the prefixes of its codes are entered only when a
-// later read has to walk a string, which then needs all of them.
+// Strings decoded by an earlier read are no longer in the output, so a
+// later read has to walk their prefixes, which the decoding loop leaves out
+// and which are entered then.
 TEST(Unpacker, WalksStringsAfterALargeRead) {
     Bytes input = RandomBytes(60000, 47);
     const Bytes text = TextBytes(60000, 48);
     input.insert(input.end(), text.begin(), text.end());
     const Bytes stream = Pack(input);
-    SetWordSource(stream.data(), stream.size());
-    CUnpacker unpacker(NextWord);
+    CUnpacker unpacker(std::span{stream});
     Bytes out(input.size());
     const std::size_t first = 100000;
-    ASSERT_TRUE(unpacker.Read(out.data(), static_cast<std::int32_t>(first)));
+    ASSERT_EQ(unpacker.Read(out.data(), static_cast<std::int32_t>(first)), CUnpacker::Status::Ok);
     for (std::size_t at = first; at < out.size(); ++at)
-        ASSERT_TRUE(unpacker.Read(out.data() + at, 1));
+        ASSERT_EQ(unpacker.Read(out.data() + at, 1), CUnpacker::Status::Ok);
     EXPECT_TRUE(out == input);
     EXPECT_TRUE(unpacker.AtCleanEnd());
 }

@@ -13,6 +13,7 @@
 
 #include <climits>
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -113,6 +114,12 @@ std::vector<PackedRow> PackedRows() {
     ragged.insert(ragged.end(), {0, 0});
     Bytes extra = abcde;
     extra.insert(extra.end(), {0, 0, 0, 0, 0, 0, 0, 0});
+    // Some 120 KB of packed data, which could hold INT_MAX bytes.
+    std::mt19937 rng(9);
+    std::string noise(100000, ' ');
+    for (char& c : noise)
+        c = static_cast<char>(rng() >> 24);
+    const Bytes noisy = PackText(noise);
     return {
         {"length not a multiple of 4", ragged, 5},
         {"stream ends inside a code", Bytes(abcde.begin(), abcde.begin() + 4), 5},
@@ -127,6 +134,7 @@ std::vector<PackedRow> PackedRows() {
         {"extra words after the end", extra, 5},
         {"negative size", abcde, -1},
         {"size INT_MAX with 4 packed bytes", Bytes(abcde.begin(), abcde.begin() + 4), INT_MAX},
+        {"size INT_MAX with data that could hold it", noisy, INT_MAX},
         {"no data but a size", {}, 1},
     };
 }

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -280,6 +281,46 @@ TEST_F(Transfer, ExportRefusalsTouchNoFile) {
     }
     EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"p", "target.bin"}));
+}
+
+// The output is touched as it is decoded, doubling from 256 KiB, and moves
+// only when it outgrows the room reserved for it: content at and past the
+// first step, content far larger than its data, and reads in steps for
+// someone watching all come out byte for byte.
+TEST(EntryUnpacking, GrowsTheOutputAsItIsDecoded) {
+    const struct {
+        const char* name;
+        Bytes content;
+        bool bWatched;
+    } rows[] = {
+        {"a run filling the first step", Bytes(256 << 10, 'r'), false},
+        {"a run one byte longer", Bytes((256 << 10) + 1, 'r'), false},
+        {"a run of 9 MiB", Bytes(9 << 20, 'r'), false},
+        {"a run of 9 MiB, watched", Bytes(9 << 20, 'r'), true},
+        {"a pattern, watched", Pattern(5 << 20), true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        CFileEntry entry;
+        entry.m_size = static_cast<std::int32_t>(row.content.size());
+        ASSERT_TRUE(PackBuffer(row.content.data(), row.content.size(), entry.m_data));
+        std::vector<std::uint64_t> reports;
+        const ProgressFn watch = [&](std::uint64_t done, std::uint64_t total) {
+            EXPECT_EQ(total, row.content.size());
+            reports.push_back(done);
+            return true;
+        };
+        std::vector<std::uint8_t> out;
+        EXPECT_EQ(UnpackEntryData(entry, out, nullptr, row.bWatched ? watch : ProgressFn{}),
+                  UnpackStatus::Ok);
+        EXPECT_TRUE(out == row.content);
+        if (row.bWatched) {
+            ASSERT_FALSE(reports.empty());
+            EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+            EXPECT_EQ(reports.back(), row.content.size());
+            EXPECT_LE(reports.size(), row.content.size() / PROGRESS_STEP);
+        }
+    }
 }
 
 TEST_F(Transfer, LongStringsShowTheNoticeOncePerExportAndStillExport) {

@@ -1,7 +1,6 @@
 #include "transfer/EntryPacking.h"
 
 #include "codec/WordSink.h"
-#include "codec/WordSource.h"
 
 #include <algorithm>
 #include <bit>
@@ -54,17 +53,60 @@ bool PackBuffer(const std::uint8_t* data, std::size_t size, PackedData& out) {
 
 namespace {
 
-// Whole output in one Read when nobody watches; in steps of a few MiB
-// (a little slower) when someone does.
-UnpackStatus ReadAll(CUnpacker& unpacker, std::vector<std::uint8_t>& out,
+// Memory for the output is reserved for up to RESERVE_PER_PACKED_BYTE times
+// the packed bytes, which holds nearly all content without moving it, but it
+// is only touched as the output grows, doubling from FIRST_OUTPUT: an entry
+// that claims far more than its data gives takes memory only as the data is
+// decoded.
+constexpr std::uint64_t RESERVE_PER_PACKED_BYTE = 128;
+constexpr std::uint64_t FIRST_OUTPUT = std::uint64_t{256} << 10;
+
+UnpackStatus StatusOf(CUnpacker::Status status) {
+    switch (status) {
+    case CUnpacker::Status::Ok:
+        return UnpackStatus::Ok;
+    case CUnpacker::Status::OutOfMemory:
+        return UnpackStatus::OutOfMemory;
+    case CUnpacker::Status::Damaged:
+        break;
+    }
+    return UnpackStatus::Damaged;
+}
+
+// Gives out more room, never more than size bytes in all. False when memory
+// runs out.
+bool GrowOutput(std::vector<std::uint8_t>& out, std::uint64_t size, std::uint64_t packedBytes) {
+    const std::uint64_t grown = std::min(size, std::max(FIRST_OUTPUT, 2 * out.size()));
+    try {
+        if (out.empty())
+            out.reserve(static_cast<std::size_t>(
+                std::min(size, std::max(FIRST_OUTPUT, packedBytes * RESERVE_PER_PACKED_BYTE))));
+        // Past the reservation the output moves, reserved exactly as large.
+        if (grown > out.capacity())
+            out.reserve(static_cast<std::size_t>(grown));
+        out.resize(static_cast<std::size_t>(grown));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// Reads that end where out is full and, when someone watches, at every few
+// MiB.
+UnpackStatus ReadAll(CUnpacker& unpacker, const CFileEntry& entry, std::vector<std::uint8_t>& out,
                      const ProgressFn& progress) {
-    const std::size_t step = progress ? 4 * PROGRESS_STEP : out.size();
-    for (std::size_t done = 0; done < out.size();) {
-        const std::size_t n = std::min(step, out.size() - done);
-        if (!unpacker.Read(out.data() + done, static_cast<std::int32_t>(n)))
-            return UnpackStatus::Damaged;
+    const auto size = static_cast<std::uint64_t>(entry.m_size);
+    const std::uint64_t step = progress ? 4 * PROGRESS_STEP : size;
+    for (std::uint64_t done = 0; done < size;) {
+        if (done == out.size() && !GrowOutput(out, size, entry.m_data.size()))
+            return UnpackStatus::OutOfMemory;
+        const std::uint64_t n = std::min(out.size() - done, step - done % step);
+        const CUnpacker::Status status =
+            unpacker.ReadAppending(out.data(), done, static_cast<std::int32_t>(n));
+        if (status != CUnpacker::Status::Ok)
+            return StatusOf(status);
         done += n;
-        if (progress && !progress(done, out.size()))
+        if (progress && (done % step == 0 || done == size) && !progress(done, size))
             return UnpackStatus::Cancelled;
     }
     return unpacker.AtCleanEnd() ? UnpackStatus::Ok : UnpackStatus::Damaged;
@@ -78,15 +120,9 @@ UnpackStatus UnpackEntryData(const CFileEntry& entry, std::vector<std::uint8_t>&
     if (entry.m_size < 0 ||
         static_cast<std::uint64_t>(entry.m_size) > MaxUnpackedSize(entry.m_data.size()))
         return UnpackStatus::Damaged;
-    try {
-        out.resize(static_cast<std::size_t>(entry.m_size));
-    } catch (const std::bad_alloc&) {
-        return UnpackStatus::OutOfMemory;
-    }
-    CUnpacker unpacker(NextWord, pfnNotice);
-    SetWordSource(entry.m_data.data(), entry.m_data.size());
-    const UnpackStatus status = ReadAll(unpacker, out, progress);
+    CUnpacker unpacker(std::span(entry.m_data.data(), entry.m_data.size()), pfnNotice);
+    const UnpackStatus status = ReadAll(unpacker, entry, out, progress);
     if (status != UnpackStatus::Ok)
-        out.clear();
+        out = std::vector<std::uint8_t>();
     return status;
 }

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-// Holds the process-wide word sink for one packing: empty at the start, and
+// Holds this thread's word sink for one packing: empty at the start, and
 // emptied again however the packing ends.
 class CWordSinkLease {
 public:
@@ -22,22 +22,24 @@ public:
     bool TakeStream(const CPacker& packer, PackedData& out);
 };
 
-// Packs size bytes at data into out in one go, through the process-wide
-// word sink. False, with out empty, when memory runs out.
+// Packs size bytes at data into out in one go, through this thread's word
+// sink. False, with out empty, when memory runs out.
 bool PackBuffer(const std::uint8_t* data, std::size_t size, PackedData& out);
 
 enum class UnpackStatus {
     Ok,
-    Damaged, // the data cannot give m_size bytes, or does not end where a stream ends
-    OutOfMemory,
-    Cancelled, // the progress callback stopped it
+    Damaged,     // the data cannot give m_size bytes, or does not end where a stream ends
+    OutOfMemory, // for the output or the unpacker's tables
+    Cancelled,   // the progress callback stopped it
 };
 
 // Unpacks exactly entry.m_size bytes of the entry's data into out. A
 // negative size, or one larger than the packed data can ever hold, is
-// refused before anything is allocated. pfnNotice is called once for each
-// decoded string of 1024 bytes or more; progress, when given, every few
-// MiB of output. out is left empty unless the result is Ok.
+// refused before anything is allocated. out grows as the bytes come, never
+// past m_size, so data that gives out early is refused having taken little
+// more memory than it decoded. pfnNotice is called once for each decoded
+// string of 1024 bytes or more; progress, when given, every few MiB of
+// output. out is left empty unless the result is Ok.
 UnpackStatus UnpackEntryData(const CFileEntry& entry, std::vector<std::uint8_t>& out,
                              CUnpacker::NoticeFn pfnNotice = nullptr,
                              const ProgressFn& progress = {});

@@ -66,7 +66,7 @@ const char* OpenFailureText(int nFileError) {
 const char* FailureText(const ExportOutcome& outcome) {
     switch (outcome.failure) {
     case ExportFailure::OutOfMemory:
-        return "There is not enough memory to export that entry";
+        return "There is not enough memory to unpack that entry";
     case ExportFailure::CannotOpen:
         return OpenFailureText(outcome.nFileError);
     case ExportFailure::CannotWrite:

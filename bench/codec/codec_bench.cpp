@@ -9,7 +9,6 @@
 #include "codec/Packer.h"
 #include "codec/Unpacker.h"
 #include "codec/WordSink.h"
-#include "codec/WordSource.h"
 
 #include <benchmark/benchmark.h>
 
@@ -241,9 +240,9 @@ void BM_Unpack(benchmark::State& state, const SCorpusFile* file) {
     std::uint64_t tableBytes = 0;
     std::uint64_t strings = 0;
     for (auto _ : state) {
-        SetWordSource(file->packed.data(), file->packed.size());
-        CUnpacker unpacker(NextWord);
-        bool ok = unpacker.Read(out.data(), static_cast<std::int32_t>(out.size()));
+        CUnpacker unpacker(std::span{file->packed});
+        bool ok = unpacker.Read(out.data(), static_cast<std::int32_t>(out.size())) ==
+                  CUnpacker::Status::Ok;
         tableBytes = unpacker.TableBytes();
         strings = unpacker.DictionarySize();
         benchmark::DoNotOptimize(ok);
