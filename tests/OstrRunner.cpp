@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,11 +13,17 @@ std::string ReadText(const std::string& path) {
 
 namespace {
 
-// Forks ostr with its standard output and error sent to those files.
-pid_t Spawn(const std::vector<std::string>& args, const char* outPath, const char* errPath) {
+// Forks ostr with its standard output and error sent to those files, and
+// its address space limited when addressSpace is not 0.
+pid_t Spawn(const std::vector<std::string>& args, const char* outPath, const char* errPath,
+            std::uint64_t addressSpace = 0) {
     const pid_t pid = fork();
     if (pid != 0)
         return pid;
+    if (addressSpace != 0) {
+        const rlimit limit{addressSpace, addressSpace};
+        setrlimit(RLIMIT_AS, &limit);
+    }
     const int out = open(outPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = open(errPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, 1);
@@ -34,12 +41,16 @@ pid_t Spawn(const std::vector<std::string>& args, const char* outPath, const cha
 
 } // namespace
 
-Result Ostr(const std::vector<std::string>& args) {
+Result OstrWithinLimit(const std::vector<std::string>& args, std::uint64_t addressSpace) {
     TempDir capture;
     const std::string outPath = capture.File("out"), errPath = capture.File("err");
     int wstatus = 0;
-    waitpid(Spawn(args, outPath.c_str(), errPath.c_str()), &wstatus, 0);
+    waitpid(Spawn(args, outPath.c_str(), errPath.c_str(), addressSpace), &wstatus, 0);
     return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, ReadText(outPath), ReadText(errPath)};
+}
+
+Result Ostr(const std::vector<std::string>& args) {
+    return OstrWithinLimit(args, 0);
 }
 
 int StartOstr(const std::vector<std::string>& args) {

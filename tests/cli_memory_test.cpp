@@ -11,12 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
-#include <fcntl.h>
 #include <random>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,30 +27,10 @@ namespace {
 
 // Far more than ostr needs to start and read these archives (about 10 MiB),
 // far less than unpacking 8 MiB of noise takes (over 100 MiB).
-constexpr rlim_t ADDRESS_SPACE = rlim_t{64} << 20;
+constexpr std::uint64_t ADDRESS_SPACE = std::uint64_t{64} << 20;
 
-// Runs ostr as Ostr() does, its address space limited to ADDRESS_SPACE.
-Result OstrWithinLimit(const std::vector<std::string>& args) {
-    TempDir capture;
-    const std::string outPath = capture.File("out"), errPath = capture.File("err");
-    const char* env = std::getenv("OSTR_BINARY");
-    const char* binary = env != nullptr && *env != '\0' ? env : OSTR_BINARY;
-    std::vector<char*> argv{const_cast<char*>(binary)};
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const rlimit limit{ADDRESS_SPACE, ADDRESS_SPACE};
-        setrlimit(RLIMIT_AS, &limit);
-        dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-        dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        execv(binary, argv.data());
-        _exit(127);
-    }
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, ReadText(outPath), ReadText(errPath)};
+Result OstrLimited(const std::vector<std::string>& args) {
+    return OstrWithinLimit(args, ADDRESS_SPACE);
 }
 
 class OstrMemory : public testing::Test {
@@ -88,13 +63,13 @@ TEST_F(OstrMemory, AnEntryWhoseDictionaryCannotFitWantsMemoryAndIsNotDamaged) {
     const std::string path =
         Write(ArchiveBuilder().Packed(ENTRY_PORTRAIT, 1, "noise", Noise(8 << 20)).Build());
 
-    const Result check = OstrWithinLimit({"check", path});
+    const Result check = OstrLimited({"check", path});
     EXPECT_EQ(check.status, 1);
     EXPECT_EQ(check.err, "ostr: Entry portrait:1 \"noise\": there is not enough memory to "
                          "unpack it.\n");
     EXPECT_EQ(check.out, "1 of 1 entries could not be unpacked for lack of memory\n");
 
-    const Result extract = OstrWithinLimit({"extract", path, "1:1", "-o", dir.File("out.bin")});
+    const Result extract = OstrLimited({"extract", path, "1:1", "-o", dir.File("out.bin")});
     EXPECT_EQ(extract.status, 1);
     EXPECT_EQ(extract.err, "error: There is not enough memory to unpack that entry\n");
     EXPECT_EQ(dir.Listing(), std::vector<std::string>{"archive.dat"});
@@ -117,12 +92,12 @@ TEST_F(OstrMemory, AClaimFarBeyondTheDataIsDamagedWithinLittleMemory) {
                   .Entry(ENTRY_PORTRAIT, 1, "claims", Bytes(packed.begin(), packed.end()), INT_MAX)
                   .Build());
 
-    const Result check = OstrWithinLimit({"check", path});
+    const Result check = OstrLimited({"check", path});
     EXPECT_EQ(check.status, 1);
     EXPECT_EQ(check.err, "ostr: Entry portrait:1 \"claims\": its data is damaged.\n");
     EXPECT_EQ(check.out, "1 of 1 entries damaged\n");
 
-    const Result extract = OstrWithinLimit({"extract", path, "1:1", "-o", dir.File("out.bin")});
+    const Result extract = OstrLimited({"extract", path, "1:1", "-o", dir.File("out.bin")});
     EXPECT_EQ(extract.status, 1);
     EXPECT_EQ(extract.err, "error: That entry's data is damaged\n");
     EXPECT_EQ(dir.Listing(), std::vector<std::string>{"archive.dat"});
