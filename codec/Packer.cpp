@@ -330,18 +330,22 @@ bool CPacker::ChangeWidth() {
     return true;
 }
 
-// Enough bits for the strings expected by the end of the bytes already given,
-// if they keep coming at the rate since the last enlargement, and at least one
+// Enough bits for the strings expected by the end of the bytes already given
+// (or of those the caller said to expect), if they keep coming at the rate
+// since the last enlargement, and at least one
 // bit more: each enlargement moves every string and takes fresh memory, so a
 // long input that would fill the hash many times over skips the steps between.
 std::int32_t CPacker::GrownSlotBits(std::uint64_t bytesLeft) const {
     std::int32_t bits = m_slotBits + 1;
     if (bits < PROJECTED_SLOT_BITS || bits > MAX_SLOT_BITS)
         return bits;
-    const std::uint64_t span = m_bytesGiven - bytesLeft - m_grownBytes;
+    const std::uint64_t packed = m_bytesGiven - bytesLeft;
+    const std::uint64_t span = packed - m_grownBytes;
     if (span == 0)
         return bits;
-    const std::uint64_t expected = m_slotsUsed + (m_slotsUsed - m_grownSlots) * bytesLeft / span;
+    const std::uint64_t toCome =
+        std::max(bytesLeft, m_expectedBytes > packed ? m_expectedBytes - packed : 0);
+    const std::uint64_t expected = m_slotsUsed + (m_slotsUsed - m_grownSlots) * toCome / span;
     const std::int32_t most = std::min(MAX_SLOT_BITS, m_slotBits + MAX_GROWTH_BITS);
     while (bits < most && GrowPoint(std::uint64_t{1} << bits) <= expected)
         ++bits;

@@ -38,6 +38,12 @@ public:
     // every call once Failed() is true or Finish() has emitted the stream.
     void Write(const std::uint8_t* data, std::int32_t length);
 
+    // Says how many bytes all Write() calls together will give, when the
+    // caller knows: the hash then grows straight to the size they call for,
+    // as it does when one Write() is given everything, instead of a step at
+    // a time. The stream does not depend on it.
+    void ExpectBytes(std::uint64_t total) { m_expectedBytes = total; }
+
     // Emits the pending code, pads the last word and calls the sink with
     // (0, true). Empty input gives no words at all. After a failure it only
     // calls the sink with (0, true).
@@ -113,9 +119,10 @@ private:
     // Bits not yet sent, the oldest at the bottom; fewer than 32 between codes.
     std::uint64_t m_bits = 0;
     std::int32_t m_bitCount = 0;
-    std::uint64_t m_bytesGiven = 0; // to all Write() calls that packed
-    std::uint64_t m_grownSlots = 0; // m_slotsUsed when the hash last grew
-    std::uint64_t m_grownBytes = 0; // and the bytes packed then
+    std::uint64_t m_bytesGiven = 0;    // to all Write() calls that packed
+    std::uint64_t m_expectedBytes = 0; // by all of them, when told
+    std::uint64_t m_grownSlots = 0;    // m_slotsUsed when the hash last grew
+    std::uint64_t m_grownBytes = 0;    // and the bytes packed then
     std::uint64_t m_tableBytes = 0;
     std::uint64_t m_peakBytes = 0;
     SinkFn m_pfnSink;

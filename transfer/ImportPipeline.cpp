@@ -52,6 +52,7 @@ bool CheckSoundHeader(ImportJob& job) {
 Stage ReadAndPack(ImportJob& job) {
     CWordSinkLease sink;
     CPacker packer(AppendWord);
+    packer.ExpectBytes(job.file.GetLength()); // so that blocks pack as fast as the whole
     CDeltaEncoder delta;
     std::uint8_t block[BLOCK_SIZE];
     std::uint64_t total = 0;
