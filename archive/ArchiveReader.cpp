@@ -73,33 +73,65 @@ ReadOutcome ReadDirectory(CFile& file, std::int32_t count, CEntryChain& chain) {
     return {};
 }
 
+// Checks every record's packed size against what the file holds, notes
+// where the directory disagrees with the back-to-back layout the data is
+// read in, and returns the bytes of data in all (through total).
+ReadOutcome MeasurePayloads(CFile& file, std::size_t n, const CEntryChain& chain,
+                            LayoutReport& layout, std::uint64_t& total) {
+    const std::uint64_t available = BytesAfterHeader(file) - n * ENTRY_RECORD_SIZE;
+    total = 0;
+    std::size_t i = 0;
+    for (const CFileEntry* pEntry = chain.First(); pEntry; pEntry = pEntry->m_pNext, ++i) {
+        const std::uint64_t position = DataStart(n) + total;
+        if (static_cast<std::int64_t>(pEntry->m_offset) != static_cast<std::int64_t>(position))
+            layout.offsets.push_back({i, pEntry->m_offset, position});
+        if (pEntry->m_packedSize < 0)
+            return Failure(file, "Entry " + Position(i, n) + " has a negative packed size (" +
+                                     std::to_string(pEntry->m_packedSize) + ").");
+        const auto size = static_cast<std::uint64_t>(pEntry->m_packedSize);
+        if (size > available - total)
+            return Failure(file, "The data of entry " + Position(i, n) +
+                                     " runs past the end of the file.");
+        total += size;
+    }
+    layout.trailingBytes = available - total;
+    return {};
+}
+
+// Which entry's data the byte at offset (from the start of the data) lies in.
+std::size_t EntryHolding(const CEntryChain& chain, std::uint64_t offset) {
+    std::size_t i = 0;
+    std::uint64_t end = 0;
+    for (const CFileEntry* p = chain.First(); p; p = p->m_pNext, ++i) {
+        end += static_cast<std::uint64_t>(p->m_packedSize);
+        if (offset < end)
+            return i;
+    }
+    return i;
+}
+
 // Payloads follow the directory back to back; the stored offsets are kept
-// for display but not used to find the data. Where they differ, and what
-// follows the last payload, goes into layout.
+// for display but not used to find the data. They are read in one go into
+// one block, which the entries share.
 ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& chain,
                          LayoutReport& layout) {
     const auto n = static_cast<std::size_t>(count);
-    std::uint64_t remaining = BytesAfterHeader(file) - n * ENTRY_RECORD_SIZE;
-    std::uint64_t position = DataStart(n);
-    std::size_t i = 0;
-    for (CFileEntry* pEntry = chain.First(); pEntry; pEntry = pEntry->m_pNext, ++i) {
-        CFileEntry& entry = *pEntry;
-        if (static_cast<std::int64_t>(entry.m_offset) != static_cast<std::int64_t>(position))
-            layout.offsets.push_back({i, entry.m_offset, position});
-        if (entry.m_packedSize < 0)
-            return Failure(file, "Entry " + Position(i, n) + " has a negative packed size (" +
-                                     std::to_string(entry.m_packedSize) + ").");
-        const auto size = static_cast<std::uint64_t>(entry.m_packedSize);
-        if (size > remaining)
-            return Failure(file, "The data of entry " + Position(i, n) +
-                                     " runs past the end of the file.");
-        entry.m_data.resize(size);
-        if (file.Read(entry.m_data.data(), size) != size)
-            return Failure(file, "The file ends inside the data of entry " + Position(i, n) + ".");
-        remaining -= size;
-        position += size;
+    std::uint64_t total = 0;
+    if (ReadOutcome failed = MeasurePayloads(file, n, chain, layout, total);
+        failed.status != ReadStatus::Ok)
+        return failed;
+    std::uint8_t* pBytes = nullptr;
+    const PackedData block = PackedData::Allocate(static_cast<std::size_t>(total), &pBytes);
+    const std::size_t got = file.Read(pBytes, static_cast<std::size_t>(total));
+    if (got != total)
+        return Failure(file, "The file ends inside the data of entry " +
+                                 Position(EntryHolding(chain, got), n) + ".");
+    std::size_t offset = 0;
+    for (CFileEntry* p = chain.First(); p; p = p->m_pNext) {
+        const auto size = static_cast<std::size_t>(p->m_packedSize);
+        p->m_data = block.Slice(offset, size);
+        offset += size;
     }
-    layout.trailingBytes = remaining;
     return {};
 }
 

@@ -68,6 +68,15 @@ void AppendWord(std::uint32_t word, bool flush) {
     g_pWords[g_wordCount++] = word;
 }
 
+std::uint32_t* TakeWords(std::int32_t& count, std::int32_t& capacity) {
+    std::uint32_t* words = g_pWords;
+    count = g_wordCount;
+    capacity = g_wordCapacity;
+    g_pWords = nullptr;
+    ReleaseWords();
+    return words;
+}
+
 void ReleaseWords() {
     FreeZeroed(g_pWords, Bytes(g_wordCapacity));
     g_pWords = nullptr;

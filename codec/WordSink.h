@@ -27,6 +27,11 @@ constexpr std::int32_t MAX_SINK_WORDS = 536870911;
 // first). A call with flush = true appends nothing and changes nothing.
 void AppendWord(std::uint32_t word, bool flush);
 
+// Hands the array over to the caller, who frees it with FreeZeroed(array,
+// 4 x capacity), and returns the sink to empty as ReleaseWords() does. Null
+// (count and capacity 0) while the sink holds no words.
+std::uint32_t* TakeWords(std::int32_t& count, std::int32_t& capacity);
+
 // Frees the array and returns the sink to empty: null array, capacity and
 // count 0, failure flag cleared.
 void ReleaseWords();

@@ -88,7 +88,7 @@ void AddEntry(COstrevaneDoc& doc, std::int32_t type, std::int32_t id, std::strin
     entry.m_id = id;
     entry.m_name = MakeEntryName(name);
     const Bytes stream = Pack(content);
-    entry.m_data.assign(stream.begin(), stream.end());
+    entry.m_data = PackedData(std::span(stream.data(), stream.size()));
     entry.m_size = static_cast<std::int32_t>(content.size());
     entry.m_packedSize = static_cast<std::int32_t>(stream.size());
     doc.AddEntry(std::move(entry));

@@ -140,8 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CFileEntry entry;
     entry.m_size = static_cast<std::int32_t>(bytes.size());
     entry.m_packedSize = static_cast<std::int32_t>(stream.size());
-    entry.m_data.assign(stream.begin(), stream.end());
-    entry.m_data.shrink_to_fit();
+    entry.m_data = PackedData(std::span(stream.data(), stream.size()));
     std::vector<std::uint8_t> unpacked;
     FUZZ_CHECK(UnpackEntryData(entry, unpacked) == UnpackStatus::Ok);
     FUZZ_CHECK(unpacked == bytes.ToVector());

@@ -281,8 +281,9 @@ TEST(ArchiveFile, LayoutPastTwoGigabytesIsRefusedBeforeWriting) {
     WriteBytes(path, SmallArchive());
     COstrevaneDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(path));
-    // Address space only: the bytes are never touched.
-    doc.m_pHead->m_data.resize(std::size_t{1} << 31);
+    // The size alone: the writer refuses before it reads a byte.
+    static const std::uint8_t NEVER_READ = 0;
+    doc.m_pHead->m_data = PackedData(nullptr, &NEVER_READ, std::size_t{1} << 31);
     doc.m_pHead->m_packedSize = INT32_MAX;
     doc.SetModifiedFlag(true);
     MessageRecorder messages;

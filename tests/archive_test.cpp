@@ -40,7 +40,8 @@ CFileEntry Template(std::int32_t type, std::int32_t id, std::int32_t packedSize 
     entry.m_packedSize = packedSize;
     entry.m_size = packedSize * 2;
     entry.m_name = MakeEntryName(name);
-    entry.m_data.assign(static_cast<std::size_t>(packedSize), static_cast<std::uint8_t>(id));
+    entry.m_data = PackedData(std::vector<std::uint8_t>(static_cast<std::size_t>(packedSize),
+                                                        static_cast<std::uint8_t>(id)));
     return entry;
 }
 
@@ -77,21 +78,24 @@ void ExpectSortedAndLaidOut(const COstrevaneDoc& doc) {
 
 } // namespace
 
-// Packed data grows from the heap into a buffer of its own and shrinks back,
-// keeping its bytes each way.
-TEST(PackedData, CrossesTheLargeBufferSizeBothWays) {
-    PackedData data(100);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<std::uint8_t>(i * 7);
-    data.resize(LARGE_BUFFER_BYTES + 1);
-    data.back() = 0xA5;
-    PackedData copy = data;
-    EXPECT_EQ(copy, data);
-    data.resize(100);
-    data.shrink_to_fit();
-    for (std::size_t i = 0; i < data.size(); ++i)
-        ASSERT_EQ(data[i], static_cast<std::uint8_t>(i * 7));
-    EXPECT_EQ(copy.back(), 0xA5);
+// Packed data never changes once made, so copies and slices share its
+// bytes, small or in a block of its own.
+TEST(PackedData, CopiesAndSlicesShareTheBytes) {
+    for (const std::size_t size : {std::size_t{100}, LARGE_BUFFER_BYTES + 1}) {
+        SCOPED_TRACE(size);
+        std::uint8_t* pBytes = nullptr;
+        PackedData data = PackedData::Allocate(size, &pBytes);
+        for (std::size_t i = 0; i < size; ++i)
+            pBytes[i] = static_cast<std::uint8_t>(i * 7);
+        const PackedData copy = data;
+        const PackedData slice = data.Slice(10, 20);
+        data.clear();
+        EXPECT_EQ(copy.data(), pBytes);
+        EXPECT_EQ(slice.data(), pBytes + 10);
+        EXPECT_EQ(slice, PackedData(std::span(pBytes + 10, 20)));
+        EXPECT_EQ(copy[size - 1], static_cast<std::uint8_t>((size - 1) * 7));
+        EXPECT_TRUE(data.empty());
+    }
 }
 
 TEST(Document, EmptyArchive) {

@@ -151,7 +151,7 @@ TEST_P(DamagedData, ExportRefusesItAndWritesNothing) {
     CFileEntry entry;
     entry.m_type = ENTRY_PORTRAIT;
     entry.m_size = row.size;
-    entry.m_data.assign(row.data.begin(), row.data.end());
+    entry.m_data = PackedData(std::span(row.data.data(), row.data.size()));
     entry.m_packedSize = static_cast<std::int32_t>(row.data.size());
     MessageRecorder messages;
     int owner = 0;
@@ -177,7 +177,7 @@ TEST(DamagedDataState, ADamagedEntryLeavesNothingForTheNextExport) {
     damaged.m_type = ENTRY_SOUND;
     damaged.m_size = 40;
     const Bytes codes = WriteCodes({65, 66, 258});
-    damaged.m_data.assign(codes.begin(), codes.end());
+    damaged.m_data = PackedData(std::span(codes.data(), codes.size()));
     damaged.m_packedSize = static_cast<std::int32_t>(codes.size());
     EXPECT_EQ(ExportEntry(damaged, dir.File("bad.wav"), nullptr), ExportResult::Refused);
     EXPECT_EQ(ExportEntry(*doc.m_pHead, dir.File("out.wav"), nullptr), ExportResult::Exported);

@@ -16,10 +16,11 @@ namespace {
 
 // A payload whose bytes depend on the entry, so that mixed-up payloads show.
 void Fill(CFileEntry& entry, std::size_t bytes) {
-    entry.m_data.resize(bytes);
+    std::uint8_t* pBytes = nullptr;
+    entry.m_data = PackedData::Allocate(bytes, &pBytes);
     for (std::size_t i = 0; i < bytes; i += 4096)
-        entry.m_data[i] = static_cast<std::uint8_t>(entry.m_id + i / 4096);
-    std::memcpy(entry.m_data.data(), &entry.m_id, sizeof entry.m_id);
+        pBytes[i] = static_cast<std::uint8_t>(entry.m_id + i / 4096);
+    std::memcpy(pBytes, &entry.m_id, sizeof entry.m_id);
     entry.m_packedSize = static_cast<std::int32_t>(bytes);
     entry.m_size = entry.m_packedSize;
 }

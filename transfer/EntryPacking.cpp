@@ -1,6 +1,8 @@
 #include "transfer/EntryPacking.h"
 
 #include "codec/WordSink.h"
+#include "platform/ByteOrder.h"
+#include "platform/LargeMemory.h"
 
 #include <algorithm>
 #include <bit>
@@ -15,28 +17,47 @@ CWordSinkLease::~CWordSinkLease() {
     ReleaseWords();
 }
 
+namespace {
+
+// The words as the stream stores them, each least significant byte first.
+void MakeLittleEndian(std::uint32_t* words, std::size_t count) {
+    if constexpr (std::endian::native != std::endian::little)
+        for (std::size_t i = 0; i < count; ++i)
+            WriteLittleEndian32(reinterpret_cast<std::uint8_t*>(words + i), words[i]);
+}
+
+} // namespace
+
+// A large stream keeps the sink's block, whose pages past the stream were
+// never touched; a small one is copied to a block of its own size, so that
+// the heap holds no unused third.
 bool CWordSinkLease::TakeStream(const CPacker& packer, PackedData& out) {
     out.clear();
     if (packer.Failed() || g_bWordSinkFailed) {
         ReleaseWords();
         return false;
     }
-    const auto words = static_cast<std::size_t>(g_wordCount);
+    std::int32_t count = 0, capacity = 0;
+    std::uint32_t* words = TakeWords(count, capacity);
+    const std::size_t bytes = static_cast<std::size_t>(count) * 4;
+    const std::size_t held = static_cast<std::size_t>(capacity) * 4;
+    MakeLittleEndian(words, static_cast<std::size_t>(count));
+    const auto* pBytes = reinterpret_cast<const std::uint8_t*>(words);
     try {
-        out.resize(words * 4);
+        if (held < LARGE_BUFFER_BYTES) {
+            out = PackedData(std::span(pBytes, bytes));
+            FreeZeroed(words, held);
+        } else {
+            const std::shared_ptr<const std::uint32_t> block(words, [held](const std::uint32_t* p) {
+                FreeZeroed(const_cast<std::uint32_t*>(p), held);
+            });
+            out = PackedData(block, pBytes, bytes);
+        }
     } catch (const std::bad_alloc&) {
-        ReleaseWords();
+        if (held < LARGE_BUFFER_BYTES)
+            FreeZeroed(words, held); // a failed shared_ptr frees the large block itself
         return false;
     }
-    if constexpr (std::endian::native == std::endian::little) {
-        if (words > 0)
-            std::memcpy(out.data(), g_pWords, words * 4);
-    } else {
-        for (std::size_t i = 0; i < words; ++i)
-            for (std::size_t b = 0; b < 4; ++b)
-                out[4 * i + b] = static_cast<std::uint8_t>(g_pWords[i] >> (8 * b));
-    }
-    ReleaseWords();
     return true;
 }
 

@@ -69,7 +69,7 @@ struct SListWithNewEntry {
         tmpl.m_type = 0;
         tmpl.m_id = static_cast<std::int32_t>(count) + 1;
         tmpl.m_name = MakeEntryName("new");
-        tmpl.m_data.resize(PAYLOAD);
+        tmpl.m_data = PackedData(std::vector<std::uint8_t>(PAYLOAD));
         tmpl.m_packedSize = static_cast<std::int32_t>(PAYLOAD);
         tmpl.m_size = tmpl.m_packedSize;
     }
