@@ -1,5 +1,7 @@
 #include "codec/Unpacker.h"
 
+#include "platform/ByteOrder.h"
+
 #include "codec/TableResize.h"
 #include "codec/WordSource.h"
 #include "platform/LargeMemory.h"
@@ -20,11 +22,6 @@ constexpr std::uint32_t REFILL_AT = 64;
 constexpr std::uint32_t ENTRY_DISTANCE = 24;
 constexpr std::uint32_t OUTPUT_DISTANCE = 10;
 constexpr std::uint64_t POSITION_LIMIT = std::uint64_t{1} << 32;
-
-std::uint32_t LoadWord(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 std::uint64_t LowBits(std::int32_t count) {
     return (std::uint64_t{1} << count) - 1;
@@ -468,7 +465,7 @@ bool CUnpacker::SCodeReader::TakeWord(std::uint32_t& fresh) {
     }
     if (end - word < 4)
         return false;
-    fresh = LoadWord(word);
+    fresh = ReadLittleEndian32(word);
     word += 4;
     return true;
 }
@@ -481,7 +478,7 @@ bool CUnpacker::AtCleanEnd() const {
     const std::uint64_t words = WordsRead();
     const auto left = static_cast<std::int32_t>(words * 32 - m_consumedBits);
     const std::uint8_t* const rest = m_pPacked + 4 * words;
-    const std::uint64_t bits = left == 0 ? 0 : LoadWord(rest - 4) >> (32 - left);
+    const std::uint64_t bits = left == 0 ? 0 : ReadLittleEndian32(rest - 4) >> (32 - left);
     return RestIsClean(bits, left, rest, m_reader.end);
 }
 

@@ -1,5 +1,6 @@
 #include "codec/WordSource.h"
 
+#include "platform/ByteOrder.h"
 thread_local constinit const std::uint8_t* g_pSourceWord = nullptr;
 thread_local constinit const std::uint8_t* g_pSourceEnd = nullptr;
 thread_local constinit bool g_bSourceExhausted = false;
@@ -17,6 +18,5 @@ std::uint32_t NextWord() {
     }
     const std::uint8_t* p = g_pSourceWord;
     g_pSourceWord += 4;
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    return ReadLittleEndian32(p);
 }

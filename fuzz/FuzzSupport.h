@@ -5,6 +5,7 @@
 // messages the code under test shows, and (in AddressSanitizer builds) a
 // watch over the allocations made while it runs.
 
+#include "platform/ByteOrder.h"
 #include "platform/MessageBox.h"
 
 #include <cstddef>
@@ -61,11 +62,6 @@ private:
     std::unique_ptr<std::uint8_t[]> m_pBytes;
     std::size_t m_size;
 };
-
-inline std::uint32_t LoadLittleEndian32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 // Block sizes from a 32-bit seed: empty blocks, a few bytes, hundreds,
 // thousands, half of what is left and all of it, so that a sequence of calls

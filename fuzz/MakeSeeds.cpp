@@ -9,6 +9,7 @@
 #include "archive/OstrevaneDoc.h"
 #include "codec/Packer.h"
 #include "codec/WordSink.h"
+#include "platform/ByteOrder.h"
 #include "platform/MemFile.h"
 #include "transfer/EntryPacking.h"
 
@@ -47,9 +48,12 @@ void Save(const std::string& target, const std::string& name, const Bytes& bytes
     }
 }
 
-void PutLittleEndian(Bytes& out, std::uint32_t value, int width = 4) {
-    for (int i = 0; i < width; ++i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+void PutLittleEndian(Bytes& out, std::uint32_t value) {
+    AppendLittleEndian32(out, value);
+}
+
+void PutLittleEndian16(Bytes& out, std::uint16_t value) {
+    AppendLittleEndian16(out, value);
 }
 
 void PutText(Bytes& out, std::string_view text) {
@@ -265,12 +269,12 @@ Bytes Wave(const SWaveFormat& format, const Bytes& samples) {
     PutLittleEndian(out, static_cast<std::uint32_t>(36 + samples.size()));
     PutText(out, format.wave);
     PutLittleEndian(out, format.formatSize);
-    PutLittleEndian(out, format.format, 2);
-    PutLittleEndian(out, format.channels, 2);
+    PutLittleEndian16(out, static_cast<std::uint16_t>(format.format));
+    PutLittleEndian16(out, static_cast<std::uint16_t>(format.channels));
     PutLittleEndian(out, format.rate);
     PutLittleEndian(out, format.rate * format.channels * format.bits / 8);
-    PutLittleEndian(out, format.channels * format.bits / 8, 2);
-    PutLittleEndian(out, format.bits, 2);
+    PutLittleEndian16(out, static_cast<std::uint16_t>(format.channels * format.bits / 8));
+    PutLittleEndian16(out, static_cast<std::uint16_t>(format.bits));
     PutText(out, "data");
     PutLittleEndian(out, static_cast<std::uint32_t>(samples.size()));
     out.insert(out.end(), samples.begin(), samples.end());

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr std::size_t HEADER_SIZE = 12;
 const std::string WRONG_MAGIC_TEXT = "That does not look like a Ostrevane file";
 const std::string DAMAGED_TEXT = "That Ostrevane file is damaged\n";
 
@@ -67,7 +66,8 @@ void CheckRefusal(const CExactBytes& input, const SLoadResult& result, const COs
     FUZZ_CHECK(doc.m_pHead == nullptr);
     const SShownMessage& message = result.messages.front();
     FUZZ_CHECK(message.caption == "Error");
-    const bool bMagic = input.size() >= 4 && std::memcmp(input.data(), "Ostr", 4) == 0;
+    const bool bMagic = input.size() >= ARCHIVE_MAGIC.size() &&
+                        std::memcmp(input.data(), ARCHIVE_MAGIC.data(), ARCHIVE_MAGIC.size()) == 0;
     if (!bMagic) {
         FUZZ_CHECK(message.text == WRONG_MAGIC_TEXT);
         return;
@@ -78,8 +78,9 @@ void CheckRefusal(const CExactBytes& input, const SLoadResult& result, const COs
 
 // The payloads are the bytes after the directory, one after another.
 void CheckPayloadsFromFile(const CExactBytes& input, const std::vector<SEntryCopy>& entries) {
-    FUZZ_CHECK(input.size() >= 4 && std::memcmp(input.data(), "Ostr", 4) == 0);
-    std::size_t position = HEADER_SIZE + ENTRY_RECORD_SIZE * entries.size();
+    FUZZ_CHECK(input.size() >= ARCHIVE_MAGIC.size() &&
+               std::memcmp(input.data(), ARCHIVE_MAGIC.data(), ARCHIVE_MAGIC.size()) == 0);
+    std::size_t position = DataStart(entries.size());
     FUZZ_CHECK(entries.empty() || position <= input.size());
     for (const SEntryCopy& entry : entries) {
         FUZZ_CHECK(entry.record.m_packedSize >= 0);

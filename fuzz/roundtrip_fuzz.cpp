@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < PREFIX_SIZE)
         return 0;
     const std::uint8_t mode = data[0];
-    const std::uint32_t seed = LoadLittleEndian32(data + 1);
+    const std::uint32_t seed = ReadLittleEndian32(data + 1);
     const std::uint8_t* const material = data + PREFIX_SIZE;
     const std::size_t materialSize = size - PREFIX_SIZE;
     const bool bExpand = (mode & 3) == 1;

@@ -149,8 +149,8 @@ bool SameOutcome(const SReadResult& a, const SReadResult& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < PREFIX_SIZE)
         return 0;
-    const auto requested = static_cast<std::int32_t>(LoadLittleEndian32(data));
-    const std::uint32_t seed = LoadLittleEndian32(data + 4);
+    const auto requested = static_cast<std::int32_t>(ReadLittleEndian32(data));
+    const std::uint32_t seed = ReadLittleEndian32(data + 4);
     const CExactBytes stream(data + PREFIX_SIZE, size - PREFIX_SIZE);
 
     if (requested < 0) {
