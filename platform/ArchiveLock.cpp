@@ -66,15 +66,12 @@ CArchiveLock::Status CArchiveLock::TryOnce(const std::string& path, bool& bRetry
     bRetry = false;
     if (m_fd < 0) {
         m_fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (m_fd < 0) {
-            m_nError = errno;
+        if (m_fd < 0)
             return errno == ENOENT  ? Status::NoFile
                    : errno == ENXIO ? Status::NotRegular // a socket
                                     : Status::Failed;
-        }
         struct stat st {};
         if (fstat(m_fd, &st) != 0) {
-            m_nError = errno;
             Release();
             return Status::Failed;
         }
@@ -85,7 +82,6 @@ CArchiveLock::Status CArchiveLock::TryOnce(const std::string& path, bool& bRetry
         m_identity = IdentityOf(st);
     }
     if (flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-        m_nError = errno;
         bRetry = errno == EWOULDBLOCK || errno == EINTR;
         return bRetry ? Status::Busy : Status::Failed;
     }
@@ -101,6 +97,8 @@ CArchiveLock::Status CArchiveLock::TryOnce(const std::string& path, bool& bRetry
 
 CArchiveLock::Status CArchiveLock::Acquire(const std::string& path, double waitSeconds) {
     Release();
+    m_identity = {};
+    m_nHolderPid = 0;
     const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                              std::chrono::duration<double>(waitSeconds));
     auto pause = std::chrono::milliseconds(1);

@@ -30,7 +30,7 @@ public:
         NoFile,     // nothing at the path yet: there is nothing to lock
         Busy,       // another program held it for the whole wait
         NotRegular, // a FIFO, socket, device or folder
-        Failed,     // the file could not be opened (GetError)
+        Failed,     // the file could not be opened or locked; opening it says why
     };
 
     CArchiveLock() = default;
@@ -50,10 +50,9 @@ public:
     bool HandOverForRename(int folderFd);
 
     // For Locked: the file locked. For Busy: the process holding the lock,
-    // 0 when that is not known. For Failed: an errno value.
+    // 0 when that is not known.
     const FileIdentity& GetIdentity() const { return m_identity; }
     long GetHolderPid() const { return m_nHolderPid; }
-    int GetError() const { return m_nError; }
 
 private:
     Status TryOnce(const std::string& path, bool& bRetry);
@@ -61,7 +60,6 @@ private:
     int m_fd = -1;
     FileIdentity m_identity;
     long m_nHolderPid = 0;
-    int m_nError = 0;
 };
 
 // "PATH is in use by another program (pid N)", without the pid when it is 0.
