@@ -35,17 +35,13 @@ public:
     CEntryChain(const CEntryChain&) = delete;
     CEntryChain& operator=(const CEntryChain&) = delete;
     ~CEntryChain() { DeleteEntryChain(m_pFirst); }
-    void Append(CFileEntry* p) {
-        p->m_pPrev = m_pLast;
-        (m_pLast ? m_pLast->m_pNext : m_pFirst) = p;
-        m_pLast = p;
-    }
+    // Takes the entries linked from pFirst on; the chain must be empty.
+    void Adopt(CFileEntry* pFirst) { m_pFirst = pFirst; }
     CFileEntry* First() const { return m_pFirst; }
     CFileEntry* Take() { return std::exchange(m_pFirst, nullptr); }
 
 private:
     CFileEntry* m_pFirst = nullptr;
-    CFileEntry* m_pLast = nullptr;
 };
 
 // Records are read a block at a time, so the directory is never held whole
@@ -59,15 +55,14 @@ ReadOutcome ReadDirectory(CFile& file, std::int32_t count, CEntryChain& chain) {
                                  " entries does not fit in the file.");
     std::vector<std::uint8_t> block(std::min<std::uint64_t>(n, RECORDS_PER_BLOCK) *
                                     ENTRY_RECORD_SIZE);
+    CFileEntry* pEntry = CFileEntry::NewBlock(n);
+    chain.Adopt(pEntry);
     for (std::uint64_t done = 0; done < n;) {
         const std::uint64_t records = std::min<std::uint64_t>(n - done, RECORDS_PER_BLOCK);
         if (file.Read(block.data(), records * ENTRY_RECORD_SIZE) != records * ENTRY_RECORD_SIZE)
             return Failure(file, "The file ends inside its directory.");
-        for (std::uint64_t i = 0; i < records; ++i) {
-            auto* pEntry = new CFileEntry;
-            chain.Append(pEntry);
+        for (std::uint64_t i = 0; i < records; ++i, ++pEntry)
             pEntry->Record() = DecodeRecord(block.data() + i * ENTRY_RECORD_SIZE);
-        }
         done += records;
     }
     return {};

@@ -1,10 +1,12 @@
 #include "archive/FileEntry.h"
 
 #include "platform/ByteOrder.h"
+#include "platform/LargeMemory.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 void EncodeRecord(const CEntryRecord& record, std::uint8_t* pOut) {
     if constexpr (std::endian::native == std::endian::little) {
@@ -35,6 +37,53 @@ CEntryRecord DecodeRecord(const std::uint8_t* pIn) {
 }
 
 CFileEntry::CFileEntry() : CEntryRecord{ENTRY_TYPE_NONE, ENTRY_ID_NONE, -1, -1, -1, EntryName{}} {}
+
+namespace {
+
+// What precedes the entries of a block NewBlock made.
+struct SEntryBlockHead {
+    std::size_t live; // entries of the block not yet deleted
+    std::size_t bytes;
+};
+
+static_assert(sizeof(SEntryBlockHead) % alignof(CFileEntry) == 0);
+
+} // namespace
+
+CFileEntry* CFileEntry::NewBlock(std::size_t count) {
+    constexpr std::size_t most =
+        (std::numeric_limits<std::size_t>::max() - sizeof(SEntryBlockHead)) / sizeof(CFileEntry);
+    if (count == 0 || count > most || count >= NOT_IN_BLOCK)
+        throw std::bad_alloc();
+    const std::size_t bytes = sizeof(SEntryBlockHead) + count * sizeof(CFileEntry);
+    // Mapped on huge pages once it is large, so that it faults in 2 MiB at a
+    // time: 100,000 entries would take some 2,000 faults otherwise.
+    void* p = AllocateZeroed(bytes);
+    if (p == nullptr)
+        throw std::bad_alloc();
+    auto* head = new (p) SEntryBlockHead{count, bytes};
+    auto* entries = reinterpret_cast<CFileEntry*>(head + 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        CFileEntry* pEntry = new (entries + i) CFileEntry();
+        pEntry->m_blockSlot = static_cast<std::uint32_t>(i);
+        pEntry->m_pPrev = i > 0 ? pEntry - 1 : nullptr;
+        pEntry->m_pNext = i + 1 < count ? pEntry + 1 : nullptr;
+    }
+    return entries;
+}
+
+void CFileEntry::operator delete(CFileEntry* p, std::destroying_delete_t) {
+    const std::uint32_t slot = p->m_blockSlot;
+    p->~CFileEntry();
+    if (slot == NOT_IN_BLOCK) {
+        ::operator delete(static_cast<void*>(p), sizeof(CFileEntry));
+        return;
+    }
+    auto* head = reinterpret_cast<SEntryBlockHead*>(reinterpret_cast<std::uint8_t*>(p - slot) -
+                                                    sizeof(SEntryBlockHead));
+    if (--head->live == 0)
+        FreeZeroed(head, head->bytes);
+}
 
 EntryName MakeEntryName(std::string_view name) {
     EntryName bytes;

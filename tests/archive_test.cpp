@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <optional>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -95,6 +96,28 @@ TEST(PackedData, CopiesAndSlicesShareTheBytes) {
         EXPECT_EQ(slice, PackedData(std::span(pBytes + 10, 20)));
         EXPECT_EQ(copy[size - 1], static_cast<std::uint8_t>((size - 1) * 7));
         EXPECT_TRUE(data.empty());
+    }
+}
+
+// Entries made together share one block, yet each is deleted on its own, in
+// any order, beside entries made one at a time; the sanitizer build sees the
+// block freed exactly once, with the last of them.
+TEST(FileEntry, EntriesOfABlockAreDeletedOneByOne) {
+    for (const std::size_t count : {std::size_t{1}, std::size_t{3}, std::size_t{40000}}) {
+        SCOPED_TRACE(count);
+        CFileEntry* pFirst = CFileEntry::NewBlock(count);
+        std::vector<CFileEntry*> entries;
+        for (CFileEntry* p = pFirst; p; p = p->m_pNext)
+            entries.push_back(p);
+        ASSERT_EQ(entries.size(), count);
+        EXPECT_EQ(pFirst->m_pPrev, nullptr);
+        EXPECT_EQ(entries.back()->m_type, ENTRY_TYPE_NONE);
+        entries.back()->m_data = PackedData{1, 2, 3};
+        entries.push_back(new CFileEntry);
+        for (std::size_t i = 0; i < entries.size(); i += 2)
+            delete entries[i];
+        for (std::size_t i = entries.size() - 1 - entries.size() % 2; i < entries.size(); i -= 2)
+            delete entries[i];
     }
 }
 
