@@ -36,10 +36,10 @@ struct UnpackCounts {
 
 UnpackCounts ReportDamage(const COstrevaneDoc& doc) {
     UnpackCounts counts;
-    std::vector<std::uint8_t> content;
+    ByteBuffer content;
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         const UnpackStatus status = UnpackEntryData(*p, content);
-        content = std::vector<std::uint8_t>();
+        content = ByteBuffer();
         if (status == UnpackStatus::Ok)
             continue;
         ++(status == UnpackStatus::OutOfMemory ? counts.outOfMemory : counts.damaged);

@@ -87,31 +87,34 @@ CUnpacker::CUnpacker(SourceFn pfnSource, NoticeFn pfnLongStringNotice)
 }
 
 CUnpacker::~CUnpacker() {
-    FreeZeroed(m_pTables, m_tableSize * BYTES_PER_CODE);
     std::free(m_pStack);
 }
 
-// Makes tables of size codes holding the current ones (none at first).
-bool CUnpacker::CreateTables(std::uint64_t size) {
-    if (size > SIZE_MAX / BYTES_PER_CODE)
+template <typename T>
+CUnpacker::SCodeTable<T>::~SCodeTable() {
+    FreeZeroed(p, codes * sizeof(T));
+}
+
+template <typename T>
+bool CUnpacker::SCodeTable<T>::Resize(std::uint64_t count) {
+    if (count > SIZE_MAX / sizeof(T))
         return false;
-    auto* tables = static_cast<std::uint8_t*>(AllocateZeroed(size * BYTES_PER_CODE));
-    if (tables == nullptr)
+    void* q = ResizeZeroed(p, codes * sizeof(T), count * sizeof(T));
+    if (q == nullptr)
         return false;
-    auto* entry = reinterpret_cast<SEntry*>(tables);
-    auto* prefix = reinterpret_cast<std::uint32_t*>(entry + size);
-    auto* suffix = reinterpret_cast<std::uint8_t*>(prefix + size);
-    if (m_pTables != nullptr) {
-        std::memcpy(entry, m_state.pEntry, m_tableSize * sizeof(SEntry));
-        std::memcpy(prefix, m_state.pPrefix, m_tableSize * sizeof(std::uint32_t));
-        std::memcpy(suffix, m_state.pSuffix, m_tableSize);
-        FreeZeroed(m_pTables, m_tableSize * BYTES_PER_CODE);
-    }
-    m_pTables = tables;
-    m_state.pEntry = entry;
-    m_state.pPrefix = prefix;
-    m_state.pSuffix = suffix;
+    p = static_cast<T*>(q);
+    codes = count;
     return true;
+}
+
+// Makes the tables hold size codes, keeping the current ones (none at first).
+bool CUnpacker::CreateTables(std::uint64_t size) {
+    const bool grown =
+        m_entries.Resize(size) && m_prefixTable.Resize(size) && m_suffixTable.Resize(size);
+    m_state.pEntry = m_entries.p;
+    m_state.pPrefix = m_prefixTable.p;
+    m_state.pSuffix = m_suffixTable.p;
+    return grown;
 }
 
 CUnpacker::Status CUnpacker::Read(std::uint8_t* out, std::int32_t count) {

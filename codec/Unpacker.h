@@ -172,12 +172,28 @@ private:
     bool RestIsClean(std::uint64_t restBits, std::int32_t restLeft, const std::uint8_t* rest,
                      const std::uint8_t* restEnd) const;
 
-    // The entry, prefix and suffix tables share one allocation of
-    // m_tableSize * BYTES_PER_CODE bytes, so growing them succeeds or fails
-    // as one.
-    static constexpr std::uint64_t BYTES_PER_CODE = 13;
-    std::uint8_t* m_pTables = nullptr;
-    // 64 bits wide because the 32-bit stage holds 2^32 entries.
+    // One field of every code, zero past the codes entered. It grows where
+    // it lies when it can (ResizeZeroed), so that growing neither copies the
+    // codes nor touches pages the decoding has not: reading the packed bytes,
+    // the prefixes and suffixes are seldom needed.
+    template <typename T>
+    struct SCodeTable {
+        T* p = nullptr;
+        std::uint64_t codes = 0;
+        SCodeTable() = default;
+        SCodeTable(const SCodeTable&) = delete;
+        SCodeTable& operator=(const SCodeTable&) = delete;
+        ~SCodeTable();
+        bool Resize(std::uint64_t count);
+    };
+
+    // The entry, prefix and suffix tables; each holds m_tableSize codes once
+    // growing them has succeeded, and 64 bits wide because the 32-bit stage
+    // holds 2^32 entries.
+    static constexpr std::uint64_t BYTES_PER_CODE = sizeof(SEntry) + 4 + 1;
+    SCodeTable<SEntry> m_entries;
+    SCodeTable<std::uint32_t> m_prefixTable;
+    SCodeTable<std::uint8_t> m_suffixTable;
     std::uint64_t m_tableSize = 512;
     SState m_state;
     std::uint8_t* m_pStack = nullptr;

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <new>
+#include <utility>
+#include <vector>
 
 // Memory for large blocks, mapped on its own on Linux.
 
@@ -31,3 +35,46 @@ void* AllocatePopulated(std::size_t bytes);
 
 // Frees what AllocatePopulated(bytes) returned.
 void FreePopulated(void* p, std::size_t bytes);
+
+// Memory for a buffer that is written before it is read, such as an entry's
+// unpacked content: from the size AllocateZeroed maps on its own it comes
+// from there, faulting in 2 MiB at a time; below, from malloc, uninitialised.
+// Null when there is no memory. Freed with FreeZeroed(p, bytes).
+void* AllocateBuffer(std::size_t bytes);
+
+// A vector's allocator for such buffers. Growing the vector leaves the new
+// elements uninitialised (default-initialised), as they are written straight
+// after.
+template <typename T>
+struct BufferAllocator {
+    using value_type = T;
+
+    BufferAllocator() = default;
+    template <typename U>
+    BufferAllocator(const BufferAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        void* p = n > SIZE_MAX / sizeof(T) ? nullptr : AllocateBuffer(n * sizeof(T));
+        if (p == nullptr)
+            throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t n) noexcept { FreeZeroed(p, n * sizeof(T)); }
+
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+
+    template <typename U>
+    friend bool operator==(const BufferAllocator&, const BufferAllocator<U>&) noexcept {
+        return true;
+    }
+};
+
+// Bytes of unpacked content and the like.
+using ByteBuffer = std::vector<std::uint8_t, BufferAllocator<std::uint8_t>>;

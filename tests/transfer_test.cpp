@@ -38,9 +38,9 @@ protected:
         return ImportFile(doc, {path, type, id, name, {}}, &owner);
     }
     Bytes Content(const CFileEntry& entry) {
-        std::vector<std::uint8_t> out;
+        ByteBuffer out;
         EXPECT_EQ(UnpackEntryData(entry, out), UnpackStatus::Ok);
-        return out;
+        return Bytes(out.begin(), out.end());
     }
     Bytes Exported(const CFileEntry& entry) {
         const std::string path = dir.File("exported");
@@ -310,10 +310,10 @@ TEST(EntryUnpacking, GrowsTheOutputAsItIsDecoded) {
             reports.push_back(done);
             return true;
         };
-        std::vector<std::uint8_t> out;
+        ByteBuffer out;
         EXPECT_EQ(UnpackEntryData(entry, out, nullptr, row.bWatched ? watch : ProgressFn{}),
                   UnpackStatus::Ok);
-        EXPECT_TRUE(out == row.content);
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), row.content.begin(), row.content.end()));
         if (row.bWatched) {
             ASSERT_FALSE(reports.empty());
             EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));

@@ -96,7 +96,7 @@ UnpackStatus StatusOf(CUnpacker::Status status) {
 
 // Gives out more room, never more than size bytes in all. False when memory
 // runs out.
-bool GrowOutput(std::vector<std::uint8_t>& out, std::uint64_t size, std::uint64_t packedBytes) {
+bool GrowOutput(ByteBuffer& out, std::uint64_t size, std::uint64_t packedBytes) {
     const std::uint64_t grown = std::min(size, std::max(FIRST_OUTPUT, 2 * out.size()));
     try {
         if (out.empty())
@@ -114,7 +114,7 @@ bool GrowOutput(std::vector<std::uint8_t>& out, std::uint64_t size, std::uint64_
 
 // Reads that end where out is full and, when someone watches, at every few
 // MiB.
-UnpackStatus ReadAll(CUnpacker& unpacker, const CFileEntry& entry, std::vector<std::uint8_t>& out,
+UnpackStatus ReadAll(CUnpacker& unpacker, const CFileEntry& entry, ByteBuffer& out,
                      const ProgressFn& progress) {
     const auto size = static_cast<std::uint64_t>(entry.m_size);
     const std::uint64_t step = progress ? 4 * PROGRESS_STEP : size;
@@ -135,7 +135,7 @@ UnpackStatus ReadAll(CUnpacker& unpacker, const CFileEntry& entry, std::vector<s
 
 } // namespace
 
-UnpackStatus UnpackEntryData(const CFileEntry& entry, std::vector<std::uint8_t>& out,
+UnpackStatus UnpackEntryData(const CFileEntry& entry, ByteBuffer& out,
                              CUnpacker::NoticeFn pfnNotice, const ProgressFn& progress) {
     out.clear();
     if (entry.m_size < 0 ||
@@ -144,6 +144,6 @@ UnpackStatus UnpackEntryData(const CFileEntry& entry, std::vector<std::uint8_t>&
     CUnpacker unpacker(std::span(entry.m_data.data(), entry.m_data.size()), pfnNotice);
     const UnpackStatus status = ReadAll(unpacker, entry, out, progress);
     if (status != UnpackStatus::Ok)
-        out = std::vector<std::uint8_t>();
+        out = ByteBuffer();
     return status;
 }

@@ -3,6 +3,7 @@
 #include "archive/FileEntry.h"
 #include "codec/Packer.h"
 #include "codec/Unpacker.h"
+#include "platform/LargeMemory.h"
 #include "transfer/Progress.h"
 
 #include <vector>
@@ -40,6 +41,6 @@ enum class UnpackStatus {
 // more memory than it decoded. pfnNotice is called once for each decoded
 // string of 1024 bytes or more; progress, when given, every few MiB of
 // output. out is left empty unless the result is Ok.
-UnpackStatus UnpackEntryData(const CFileEntry& entry, std::vector<std::uint8_t>& out,
+UnpackStatus UnpackEntryData(const CFileEntry& entry, ByteBuffer& out,
                              CUnpacker::NoticeFn pfnNotice = nullptr,
                              const ProgressFn& progress = {});

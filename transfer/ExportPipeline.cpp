@@ -40,8 +40,8 @@ ExportOutcome FileFailure(ExportFailure failure, const CFile& file) {
     return {failure, file.GetError(), file.GetErrorText()};
 }
 
-ExportOutcome WriteContent(const CFileEntry& entry, std::vector<std::uint8_t>& content,
-                           const std::string& path, bool bFollowLinks) {
+ExportOutcome WriteContent(const CFileEntry& entry, ByteBuffer& content, const std::string& path,
+                           bool bFollowLinks) {
     CFile file;
     if (!file.OpenForReplace(path, bFollowLinks))
         return FileFailure(ExportFailure::CannotOpen, file);
@@ -94,7 +94,7 @@ ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& pat
                                  bool bFollowLinks, const ProgressFn& progress) {
     t_bNoticeShown = false;
     try {
-        std::vector<std::uint8_t> content;
+        ByteBuffer content;
         const ExportFailure failure =
             FailureOf(UnpackEntryData(entry, content, ShowLongStringNotice, progress));
         if (failure != ExportFailure::None)
