@@ -56,6 +56,8 @@ void COstrevaneDoc::Unlink(CFileEntry* pEntry) {
 void COstrevaneDoc::FinishChange(long lHint, CEntryHint& hint, CFileEntry* pChanged) {
     SetModifiedFlag(true);
     LayoutOffsets(SortAfterChange(pChanged));
+    m_bLaidOut = true;
+    hint.m_pEntry = pChanged;
     UpdateAllViews(nullptr, lHint, &hint);
 }
 
@@ -70,18 +72,25 @@ void COstrevaneDoc::AddEntry(CFileEntry&& tmpl) {
     CFileEntry* pEntry = NewEntry(tmpl.m_type, tmpl.m_id);
     pEntry->m_data = std::move(tmpl.m_data);
     pEntry->Record() = tmpl.Record();
+    std::unique_ptr<CEntryChange> change = BeginRecord(CEntryChange::EKind::Added, pEntry);
     LinkAfter(nullptr, pEntry);
     CEntryHint hint;
     hint.m_newType = pEntry->m_type;
     hint.m_newId = pEntry->m_id;
     FinishChange(HINT_ENTRY_ADDED, hint, pEntry);
+    Record(std::move(change));
 }
 
 void COstrevaneDoc::RemoveEntry(CFileEntry* pEntry) {
+    std::unique_ptr<CEntryChange> change = BeginRecord(CEntryChange::EKind::Removed, pEntry);
     Unlink(pEntry);
-    delete pEntry;
+    if (change)
+        change->m_bEntryOwned = true;
+    else
+        delete pEntry;
     CEntryHint hint;
     FinishChange(HINT_ENTRY_REMOVED, hint, nullptr);
+    Record(std::move(change));
 }
 
 void COstrevaneDoc::ModifyEntry(CFileEntry* pEntry, const CFileEntry& tmpl) {
@@ -90,6 +99,7 @@ void COstrevaneDoc::ModifyEntry(CFileEntry* pEntry, const CFileEntry& tmpl) {
     hint.m_oldId = pEntry->m_id;
     hint.m_newType = tmpl.m_type;
     hint.m_newId = tmpl.m_id;
+    std::unique_ptr<CEntryChange> change = BeginRecord(CEntryChange::EKind::Modified, pEntry);
     bool bChanged = false;
     if (tmpl.m_id != ENTRY_ID_NONE && tmpl.m_id != pEntry->m_id) {
         pEntry->m_id = tmpl.m_id;
@@ -103,8 +113,12 @@ void COstrevaneDoc::ModifyEntry(CFileEntry* pEntry, const CFileEntry& tmpl) {
         pEntry->m_name = tmpl.m_name;
         bChanged = true;
     }
-    if (bChanged)
-        FinishChange(HINT_ENTRY_CHANGED, hint, pEntry);
+    if (!bChanged)
+        return;
+    FinishChange(HINT_ENTRY_CHANGED, hint, pEntry);
+    if (change)
+        change->m_after = pEntry->Record();
+    Record(std::move(change));
 }
 
 void COstrevaneDoc::LayoutOffsets() {
@@ -148,13 +162,18 @@ bool COstrevaneDoc::ContainsEntry(const CFileEntry* pEntry) const {
 }
 
 void COstrevaneDoc::DeleteAllEntries() {
+    if (m_onHistoryReset)
+        m_onHistoryReset();
+    m_pendingChanges.clear();
     DeleteEntryChain(std::exchange(m_pHead, nullptr));
     m_layoutReport = {};
+    m_bLaidOut = true;
 }
 
 void COstrevaneDoc::AdoptEntries(CFileEntry* pFirst) {
     DeleteAllEntries();
     m_pHead = pFirst;
+    m_bLaidOut = false;
 }
 
 bool COstrevaneDoc::OnNewDocument() {
@@ -179,6 +198,7 @@ void COstrevaneDoc::Load(CArchive& ar) {
     case ReadStatus::Ok:
         m_pHead = outcome.pFirst;
         m_layoutReport = std::move(outcome.layout);
+        m_bLaidOut = false;
         return;
     case ReadStatus::WrongMagic:
         MessageBox(nullptr, "That does not look like a Ostrevane file", "Error", MB_OK);

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "archive/ArchiveReader.h"
+#include "archive/EntryChange.h"
 #include "archive/FileEntry.h"
 #include "platform/Document.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 // Hint codes sent with every view update.
 inline constexpr long HINT_ENTRY_ADDED = 1;
@@ -19,6 +22,9 @@ public:
     std::int32_t m_newType = 0;
     std::int32_t m_oldId = 0;
     std::int32_t m_newId = 0;
+    // The entry added or changed, for the views to show; null when one was
+    // removed.
+    CFileEntry* m_pEntry = nullptr;
 };
 
 // The archive: a doubly linked list of entries, kept sorted by ID (stable)
@@ -68,9 +74,26 @@ public:
     // new document, and for every archive this program wrote.
     const LayoutReport& GetLayoutReport() const { return m_layoutReport; }
 
+    // Keeps a history of the changes (the editor's undo). While set, every
+    // AddEntry, RemoveEntry and ModifyEntry that changes the list hands
+    // onChanges a record of it (one group per CEntryChangeGroup, else one
+    // per change), and a removed entry goes to its record instead of being
+    // deleted. onReset is called before the list is replaced or emptied
+    // (new, open, close), when the records no longer apply. Empty functions
+    // stop the recording.
+    void SetHistoryRecorder(std::function<void(EntryChanges)> onChanges,
+                            std::function<void()> onReset);
+    // Takes a recorded change back, or makes it again, when the list is as
+    // the change left it (or found it): the entry, its record and its place
+    // in the order are as they were. Records nothing; updates the views
+    // with the hint of an add, change or removal.
+    void UndoChange(CEntryChange& change);
+    void RedoChange(CEntryChange& change);
+
     CFileEntry* m_pHead = nullptr;
 
 private:
+    friend class CEntryChangeGroup;
     // Links pEntry after pAfter, or at the head when pAfter is null.
     void LinkAfter(CFileEntry* pAfter, CFileEntry* pEntry);
     void Unlink(CFileEntry* pEntry);
@@ -82,7 +105,22 @@ private:
     void Load(CArchive& ar);
     void Store(CArchive& ar);
 
+    // A record of a change about to be made to pEntry, or null while no
+    // history is kept; Record() hands it on once the change is made.
+    std::unique_ptr<CEntryChange> BeginRecord(CEntryChange::EKind kind, CFileEntry* pEntry);
+    void Record(std::unique_ptr<CEntryChange> change);
+    void EndChanges();
+    bool IsSortedAndLaidOut() const;
+    void RestoreOrder(const CEntryChange& change);
+
     LayoutReport m_layoutReport;
+    std::function<void(EntryChanges)> m_onChanges;
+    std::function<void()> m_onHistoryReset;
+    EntryChanges m_pendingChanges;
+    int m_changeGroups = 0;
+    // The list is sorted and its offsets back to back: not so straight after
+    // a load, until the first change.
+    bool m_bLaidOut = true;
 };
 
 // The one document, or null while none exists.

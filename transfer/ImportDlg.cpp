@@ -90,6 +90,8 @@ void CImportDlg::OnOK() {
     CWaitProgress wait(this, "Importing " + m_strPath);
     const ImportRequest request{QFile::encodeName(m_strPath).toStdString(), m_nType, m_nId,
                                 m_strName.toLatin1().toStdString(), wait.Callback()};
+    // Removing the entry replaced and adding the new one are one step to undo.
+    CEntryChangeGroup group(*g_pDoc);
     if (ImportFile(*g_pDoc, request, OwnerOf(this)) == ImportResult::Imported)
         accept();
 }

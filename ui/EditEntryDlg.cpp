@@ -79,6 +79,8 @@ void CEditEntryDlg::OnOK() {
     tmpl.m_name.fill(' ');
     const QByteArray name = m_strName.left(NAME_CHARS).toLatin1();
     std::copy(name.begin(), name.end(), tmpl.m_name.begin());
+    // Deleting the entry in the way and the edit are one step to undo.
+    CEntryChangeGroup group(*g_pDoc);
     if (!ResolveDuplicate(*g_pDoc, m_pEntry, tmpl, OwnerOf(this)))
         return;
     g_pDoc->ModifyEntry(m_pEntry, tmpl);

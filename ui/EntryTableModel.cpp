@@ -3,6 +3,8 @@
 #include "archive/EntryText.h"
 #include "archive/FileEntry.h"
 
+#include <algorithm>
+
 namespace {
 
 struct SColumn {
@@ -37,6 +39,11 @@ CFileEntry* CEntryTableModel::EntryAt(int row) const {
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
         return nullptr;
     return m_rows[static_cast<std::size_t>(row)];
+}
+
+int CEntryTableModel::RowOf(const CFileEntry* pEntry) const {
+    const auto it = std::find(m_rows.begin(), m_rows.end(), pEntry);
+    return it == m_rows.end() ? -1 : static_cast<int>(it - m_rows.begin());
 }
 
 int CEntryTableModel::rowCount(const QModelIndex& parent) const {

@@ -23,6 +23,8 @@ public:
 
     // The entry a row shows (as it was when the rows were built), or null.
     CFileEntry* EntryAt(int row) const;
+    // The row that shows pEntry, or -1.
+    int RowOf(const CFileEntry* pEntry) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -38,6 +38,7 @@ const std::vector<SCommandText>& CommandTexts() {
         {ID_FILE_PRINT_SETUP, "P&rint Setup...", {}},
         {ID_APP_EXIT, "E&xit", {}},
         {ID_EDIT_UNDO, "&Undo\tCtrl+Z", {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
+        {ID_EDIT_REDO, "&Redo\tCtrl+Y", {QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}},
         {ID_EDIT_CUT, "Cu&t\tCtrl+X", {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
         {ID_EDIT_COPY, "&Copy\tCtrl+C", {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}},
         {ID_EDIT_PASTE, "&Paste\tCtrl+V", {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}},
@@ -141,7 +142,7 @@ void CMainFrame::CreateMenus() {
     pFile->addSeparator();
     add(pFile, {ID_APP_EXIT});
     QMenu* pEdit = menuBar()->addMenu("&Edit");
-    add(pEdit, {ID_EDIT_UNDO});
+    add(pEdit, {ID_EDIT_UNDO, ID_EDIT_REDO});
     pEdit->addSeparator();
     add(pEdit, {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
     QMenu* pView = menuBar()->addMenu("&View");

@@ -12,6 +12,7 @@
 #include "ui/Resource.h"
 #include "ui/StringTable.h"
 #include "ui/TablePrinter.h"
+#include "ui/UndoHistory.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -53,6 +54,7 @@ bool COstrevaneApp::CreateFrame() {
     m_pView = new COstrevaneView(m_pFrame.get());
     m_pFrame->setCentralWidget(m_pView);
     m_pDoc->AddView(m_pView);
+    m_pHistory = std::make_unique<CUndoHistory>(*m_pDoc);
     const SDocTemplateStrings strings{GetDocString(DocString::WindowTitle),
                                       GetDocString(DocString::FilterName),
                                       GetDocString(DocString::FilterExt)};
@@ -61,6 +63,7 @@ bool COstrevaneApp::CreateFrame() {
     m_pManager->m_onDocumentChanged = [this] { RefreshFrame(); };
     m_pManager->m_onDocumentOpened = [this] { WarnOfDisagreeingLayout(); };
     m_pManager->m_confirmSave = [this] { return ConfirmLayoutRewrite(); };
+    m_pManager->m_onDocumentSaved = [this] { m_pHistory->MarkSaved(); };
     m_pDoc->SetModifiedObserver([this](bool) { RefreshFrame(); });
     m_pFrame->m_canClose = [this] { return CanClose(); };
     m_pFrame->m_openDroppedFile = [this](const QString& path) {
@@ -79,6 +82,19 @@ void COstrevaneApp::AddCommandHandlers() {
     m_commands.OnCommand(ID_FILE_SAVE, [this] { m_pManager->OnFileSave(); });
     m_commands.OnCommand(ID_FILE_SAVE_AS, [this] { m_pManager->OnFileSaveAs(); });
     AddViewCommands();
+    AddEditCommands();
+}
+
+void COstrevaneApp::AddEditCommands() {
+    CUndoHistory* pHistory = m_pHistory.get();
+    m_commands.OnCommand(ID_EDIT_UNDO, [pHistory] { pHistory->Undo(); });
+    m_commands.OnUpdate(ID_EDIT_UNDO, [pHistory](CCmdUI* p) { p->Enable(pHistory->CanUndo()); });
+    m_commands.OnCommand(ID_EDIT_REDO, [pHistory] { pHistory->Redo(); });
+    m_commands.OnUpdate(ID_EDIT_REDO, [pHistory](CCmdUI* p) { p->Enable(pHistory->CanRedo()); });
+    QObject::connect(pHistory, &CUndoHistory::Changed, pHistory, [this] {
+        m_commands.Update(ID_EDIT_UNDO);
+        m_commands.Update(ID_EDIT_REDO);
+    });
 }
 
 void COstrevaneApp::AddViewCommands() {

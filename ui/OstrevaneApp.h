@@ -10,6 +10,7 @@ class CMainFrame;
 class COstrevaneDoc;
 class COstrevaneView;
 class CSingleDocManager;
+class CUndoHistory;
 
 // The desktop program: one document, one main frame and one view, made once
 // and reused for every New and Open.
@@ -32,12 +33,14 @@ public:
     COstrevaneDoc* Document() const { return m_pDoc.get(); }
     COstrevaneView* View() const { return m_pView; }
     CSingleDocManager* Manager() const { return m_pManager.get(); }
+    CUndoHistory* History() const { return m_pHistory.get(); }
     CCommandMap& Commands() { return m_commands; }
 
 private:
     bool CreateFrame();
     void AddCommandHandlers();
     void AddViewCommands();
+    void AddEditCommands();
     bool ProcessShellCommand(const QStringList& arguments);
     void RefreshFrame();
     bool CanClose();
@@ -49,6 +52,8 @@ private:
     std::unique_ptr<CMainFrame> m_pFrame;
     COstrevaneView* m_pView = nullptr; // owned by the frame
     std::unique_ptr<CSingleDocManager> m_pManager;
+    // Declared after the document, so that it goes first.
+    std::unique_ptr<CUndoHistory> m_pHistory;
     int m_exitCode = 0;
     // The user agreed to save an archive whose directory disagrees with its
     // data; asked once for each opened archive.

@@ -48,6 +48,10 @@ void COstrevaneView::keyPressEvent(QKeyEvent* pEvent) {
         OnRowActivated();
         return;
     }
+    if (pEvent->key() == Qt::Key_Delete && pEvent->modifiers() == Qt::NoModifier) {
+        OnEditCut();
+        return;
+    }
     // Copy is a command that is never enabled: the keys must not copy either.
     if (pEvent->matches(QKeySequence::Copy) || pEvent->matches(QKeySequence::Cut) ||
         pEvent->matches(QKeySequence::Paste)) {
@@ -82,13 +86,31 @@ void COstrevaneView::AddColumns() {
                                 static_cast<int>(CEntryTableModel::ColumnWidth(column) * scale));
 }
 
-void COstrevaneView::OnUpdate(CView*, long lHint, CObject*) {
+// After a change the entry added or changed is selected and shown; after a
+// removal, the row that took the selected one's place (the last row when
+// the selected one was last), so that deleting again deletes the next.
+void COstrevaneView::OnUpdate(CView*, long lHint, CObject* pHint) {
     if (lHint == 0) {
         m_pModel->Clear();
         viewport()->update();
         return;
     }
+    const int selected = GetSelectedRow();
     RebuildRows();
+    const auto* pEntryHint = dynamic_cast<const CEntryHint*>(pHint);
+    if (pEntryHint != nullptr && pEntryHint->m_pEntry != nullptr)
+        SelectRow(m_pModel->RowOf(pEntryHint->m_pEntry));
+    else if (selected >= 0)
+        SelectRow(std::min(selected, m_pModel->rowCount() - 1));
+}
+
+void COstrevaneView::SelectRow(int row) {
+    if (row < 0)
+        return;
+    const QModelIndex index = m_pModel->index(row, 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+    scrollTo(index);
 }
 
 void COstrevaneView::RebuildRows() {

@@ -59,6 +59,7 @@ protected:
 private:
     void AddColumns();
     void RebuildRows();
+    void SelectRow(int row);
 
     CEntryTableModel* m_pModel;
 };

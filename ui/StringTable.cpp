@@ -34,6 +34,7 @@ const std::map<int, const char*>& Strings() {
         {57641, "Replace specific text with different text\nReplace"},
         {57642, "Select the entire document\nSelect All"},
         {ID_EDIT_UNDO, "Undo the last action\nUndo"},
+        {ID_EDIT_REDO, "Redo the previously undone action\nRedo"},
         {57644, "Redo the previously undone action\nRedo"},
         {57653, "Split the active window into panes\nSplit"},
         {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},

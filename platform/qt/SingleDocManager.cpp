@@ -114,6 +114,8 @@ bool CSingleDocManager::DoSave(const QString& path) {
     if (!LockForSave(target, lock) || !m_doc.OnSaveDocument(target, &lock))
         return false;
     m_recent.Add(absolute);
+    if (m_onDocumentSaved)
+        m_onDocumentSaved();
     Changed();
     return true;
 }

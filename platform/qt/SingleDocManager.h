@@ -70,6 +70,8 @@ public:
     std::function<void()> m_onDocumentChanged;
     // Called after a file was opened or reloaded as the document.
     std::function<void()> m_onDocumentOpened;
+    // Called after the document was saved.
+    std::function<void()> m_onDocumentSaved;
     // Asked before every save; false stops it (after saying why).
     std::function<bool()> m_confirmSave;
     // How long a save waits for another program that is saving the file.
