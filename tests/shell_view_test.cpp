@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -172,6 +173,49 @@ TEST_F(PrintSwitchTest, PrintsWithoutShowingTheWindowAndSaysWhenItCannot) {
     EXPECT_FALSE(Start({"--print", QString::fromStdString(m_dir.File("missing.dat"))}));
     EXPECT_EQ(App().ExitCode(), 1);
     EXPECT_EQ(m_messages.Messages().back().text.rfind("Cannot open \"", 0), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// Rows: 5 Door (Portrait), -2 Bell (Sound), 300 (Backgrounds), 1000000
+// "Tab..." (Unknown), 0 "ABCDEFGHIJKLMNOP" (Unknown).
+TEST_F(ViewTest, TheFilterShowsMatchingRowsAndCountsThem) {
+    Frame().show();
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    QTest::keyClick(&View(), Qt::Key_F, Qt::ControlModifier);
+    auto* pFilter = Frame().findChild<QLineEdit*>("filter");
+    ASSERT_NE(pFilter, nullptr);
+    EXPECT_TRUE(pFilter->hasFocus());
+    const struct {
+        const char* typed;
+        QStringList ids;
+    } rows[] = {
+        {"bell", {"-2"}},              // a name, in any case
+        {"00", {"300", "1000000"}},    // an ID
+        {"UNKNOWN", {"1000000", "0"}}, // a type
+        {"nothing like it", {}},       //
+        {"", {"5", "-2", "300", "1000000", "0"}},
+    };
+    for (const auto& row : rows) {
+        pFilter->setText(row.typed);
+        EXPECT_EQ(Column(0), row.ids) << row.typed;
+        EXPECT_EQ(Frame().EntryCount(),
+                  *row.typed ? QString("%1 of 5 entries").arg(row.ids.size()) : QString());
+    }
+    // Commands act on the row shown; the document keeps its order.
+    QTest::keyClicks(pFilter, "unknown");
+    QTest::keyClick(pFilter, Qt::Key_Down);
+    EXPECT_TRUE(View().hasFocus());
+    SelectRow(1);
+    QTest::keyClick(&View(), Qt::Key_Delete);
+    EXPECT_EQ(Column(0), QStringList({"1000000"}));
+    EXPECT_EQ(Frame().EntryCount(), "1 of 4 entries");
+    QTest::keyClick(pFilter, Qt::Key_Escape);
+    EXPECT_EQ(pFilter->text(), "");
+    EXPECT_EQ(Column(0), QStringList({"-2", "5", "300", "1000000"}));
 }
 
 } // namespace

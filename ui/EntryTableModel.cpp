@@ -29,10 +29,27 @@ std::uint32_t RowKey(const CFileEntry& entry) {
 
 void CEntryTableModel::Rebuild(const CFileEntry* pHead) {
     beginResetModel();
+    m_pHead = pHead;
     m_rows.clear();
-    for (const CFileEntry* p = pHead; p != nullptr; p = p->m_pNext)
-        m_rows.push_back(const_cast<CFileEntry*>(p));
+    m_total = 0;
+    for (const CFileEntry* p = pHead; p != nullptr; p = p->m_pNext, ++m_total)
+        if (m_filter.isEmpty() || Matches(*p))
+            m_rows.push_back(const_cast<CFileEntry*>(p));
     endResetModel();
+}
+
+void CEntryTableModel::SetFilter(const QString& text) {
+    if (text == m_filter)
+        return;
+    m_filter = text;
+    Rebuild(m_pHead);
+}
+
+bool CEntryTableModel::Matches(const CFileEntry& entry) const {
+    for (const int column : {ColId, ColName, ColType})
+        if (CellText(entry, column).contains(m_filter, Qt::CaseInsensitive))
+            return true;
+    return false;
 }
 
 CFileEntry* CEntryTableModel::EntryAt(int row) const {

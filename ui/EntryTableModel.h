@@ -7,9 +7,10 @@
 
 class CFileEntry;
 
-// The rows of the entry list: one per entry, in list order. A row holds only
-// its entry; its texts are made when drawn, so a rebuild is one pass over the
-// list and drawing stays virtual at any size.
+// The rows of the entry list: one per entry, in list order, or while a
+// filter is set only those whose ID, name or type text holds it (any case).
+// A row holds only its entry; its texts are made when drawn, so a rebuild is
+// one pass over the list and drawing stays virtual at any size.
 class CEntryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -20,6 +21,12 @@ public:
     // Replaces the rows by the entries from pHead along m_pNext (none for null).
     void Rebuild(const CFileEntry* pHead);
     void Clear() { Rebuild(nullptr); }
+    // Shows only the entries that match text (all for an empty one), from
+    // the list the rows were last built from.
+    void SetFilter(const QString& text);
+    bool IsFiltered() const { return !m_filter.isEmpty(); }
+    // The entries in the list, shown or not.
+    int TotalCount() const { return m_total; }
 
     // The entry a row shows (as it was when the rows were built), or null.
     CFileEntry* EntryAt(int row) const;
@@ -40,7 +47,12 @@ public:
     static int ColumnWidth(int column);
 
 private:
+    bool Matches(const CFileEntry& entry) const;
+
     std::vector<CFileEntry*> m_rows;
+    const CFileEntry* m_pHead = nullptr;
+    int m_total = 0;
+    QString m_filter;
 };
 
 // The row key: type and ID OR-ed as they are, (m_type << 24) | m_id, and its

@@ -195,6 +195,10 @@ bool CMainFrame::CreateStatusBar() {
         pBar->addPermanentWidget(pLabel);
         m_indicators.push_back(pLabel);
     }
+    m_pEntryCount = new QLabel(pBar);
+    m_pEntryCount->setObjectName("entryCount");
+    m_pEntryCount->hide();
+    pBar->insertPermanentWidget(0, m_pEntryCount);
     pBar->showMessage(LoadString(AFX_IDS_IDLEMESSAGE));
     auto* pTimer = new QTimer(this);
     connect(pTimer, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
@@ -250,6 +254,15 @@ QMenu* CMainFrame::Menu(int index) const {
     return index >= 0 && index < static_cast<int>(m_menus.size())
                ? m_menus[static_cast<std::size_t>(index)]
                : nullptr;
+}
+
+void CMainFrame::ShowEntryCount(const QString& text) {
+    m_pEntryCount->setText(text);
+    m_pEntryCount->setVisible(!text.isEmpty());
+}
+
+QString CMainFrame::EntryCount() const {
+    return m_pEntryCount->isHidden() ? QString() : m_pEntryCount->text();
 }
 
 QString CMainFrame::Message() const {

@@ -30,6 +30,9 @@ public:
     QMenu* Menu(int index) const;
     // The status bar's message pane text.
     QString Message() const;
+    // Shows text in the status bar's count pane; hides it for an empty text.
+    void ShowEntryCount(const QString& text);
+    QString EntryCount() const;
     // The lock indicators' panes, in order CAP, NUM, SCRL.
     const std::vector<QLabel*>& Indicators() const { return m_indicators; }
 
@@ -61,4 +64,5 @@ private:
     QAction* m_pRecentPlaceholder = nullptr;
     std::vector<QAction*> m_recentActions;
     std::vector<QLabel*> m_indicators;
+    QLabel* m_pEntryCount = nullptr;
 };

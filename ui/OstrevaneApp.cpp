@@ -7,6 +7,8 @@
 #include "platform/qt/QtMessageBox.h"
 #include "platform/qt/SingleDocManager.h"
 #include "ui/AboutDlg.h"
+#include "ui/EntryListPane.h"
+#include "ui/EntryTableModel.h"
 #include "ui/MainFrame.h"
 #include "ui/OstrevaneView.h"
 #include "ui/Resource.h"
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QShortcut>
 
 #include <cstdio>
 
@@ -51,8 +54,12 @@ bool COstrevaneApp::CreateFrame() {
     m_pFrame = std::make_unique<CMainFrame>(m_commands);
     if (!m_pFrame->OnCreate())
         return false;
-    m_pView = new COstrevaneView(m_pFrame.get());
-    m_pFrame->setCentralWidget(m_pView);
+    auto* pPane = new CEntryListPane(m_pFrame.get());
+    m_pView = pPane->View();
+    m_pFrame->setCentralWidget(pPane);
+    new QShortcut(QKeySequence::Find, m_pFrame.get(), [pPane] { pPane->FocusFilter(); });
+    QObject::connect(&m_pView->Model(), &QAbstractItemModel::modelReset, m_pFrame.get(),
+                     [this] { ShowEntryCount(); });
     m_pDoc->AddView(m_pView);
     m_pHistory = std::make_unique<CUndoHistory>(*m_pDoc);
     const SDocTemplateStrings strings{GetDocString(DocString::WindowTitle),
@@ -149,6 +156,15 @@ bool COstrevaneApp::ProcessShellCommand(const QStringList& arguments) {
 void COstrevaneApp::OnAppAbout() {
     CAboutDlg dialog(m_pFrame.get());
     DoModal(dialog);
+}
+
+// "N of M entries" while a filter hides some rows.
+void COstrevaneApp::ShowEntryCount() {
+    const CEntryTableModel& model = m_pView->Model();
+    m_pFrame->ShowEntryCount(
+        model.IsFiltered()
+            ? QString("%1 of %2 entries").arg(model.rowCount()).arg(model.TotalCount())
+            : QString());
 }
 
 void COstrevaneApp::RefreshFrame() {

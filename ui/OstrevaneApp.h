@@ -43,6 +43,7 @@ private:
     void AddEditCommands();
     bool ProcessShellCommand(const QStringList& arguments);
     void RefreshFrame();
+    void ShowEntryCount();
     bool CanClose();
     void WarnOfDisagreeingLayout();
     bool ConfirmLayoutRewrite();

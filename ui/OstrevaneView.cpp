@@ -182,5 +182,8 @@ void COstrevaneView::OnFilePrintPreview() {
 }
 
 bool COstrevaneView::PrintTo(QPrinter& printer) const {
-    return PrintEntryTable(printer, *m_pModel, QString::fromStdString(g_pDoc->GetTitle()));
+    // The whole archive, whatever the filter shows.
+    CEntryTableModel all;
+    all.Rebuild(g_pDoc->m_pHead);
+    return PrintEntryTable(printer, all, QString::fromStdString(g_pDoc->GetTitle()));
 }
