@@ -14,13 +14,17 @@ ShellTest::ShellTest() {
     QSettings().clear();
     m_previousFileDialog = SetFileDialogHandler([this](CFileDialog& dialog) {
         ++m_fileDialogs;
-        m_lastFileDialog = {dialog.IsOpenDialog(), dialog.GetDefaultExt(), dialog.GetInitialName(),
-                            dialog.GetNameFilters(), dialog.GetParent()};
+        m_lastFileDialog = {dialog.IsOpenDialog(),    dialog.GetDefaultExt(),
+                            dialog.GetInitialName(),  dialog.GetNameFilters(),
+                            dialog.GetParent(),       dialog.GetSelectedFilter(),
+                            dialog.GetInitialFolder()};
         if (m_chosenFiles.empty())
             return false;
-        const QString path = m_chosenFiles.front();
+        const auto [path, filter] = m_chosenFiles.front();
         m_chosenFiles.pop_front();
         dialog.SetPathName(path);
+        if (filter >= 0)
+            dialog.SetSelectedFilter(filter);
         return !path.isEmpty();
     });
     m_previousModal = SetModalHook([this](QDialog& dialog) {

@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class CMainFrame;
 class COstrevaneDoc;
@@ -40,12 +41,17 @@ protected:
         QString defaultExt, initialName;
         QStringList filters;
         QWidget* pParent = nullptr;
+        int selectedFilter = 0;
+        QString initialFolder;
     };
     SDialogSeen m_lastFileDialog;
     int m_fileDialogs = 0;
 
     // The next file dialog chooses path ("" cancels).
-    void ChooseFile(const QString& path) { m_chosenFiles.push_back(path); }
+    // With filter set, the file is chosen with that filter (0 for the first).
+    void ChooseFile(const QString& path, int filter = -1) {
+        m_chosenFiles.push_back({path, filter});
+    }
     // The next modal dialog is handed to fn, whose result DoModal returns.
     void OnModal(std::function<int(QDialog&)> fn) { m_modalScripts.push_back(std::move(fn)); }
     int ModalCount() const { return m_modalCount; }
@@ -82,7 +88,7 @@ protected:
 
 private:
     std::unique_ptr<COstrevaneApp> m_pApp;
-    std::deque<QString> m_chosenFiles;
+    std::deque<std::pair<QString, int>> m_chosenFiles;
     std::deque<std::function<int(QDialog&)>> m_modalScripts;
     int m_modalCount = 0;
     FileDialogHandler m_previousFileDialog;

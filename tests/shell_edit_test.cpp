@@ -55,7 +55,7 @@ TEST_F(EditTest, OpensOnTheRowsEntryWithItsValuesAndOkFocused) {
         EXPECT_EQ(dialog.m_pType->itemText(0), "Viewport overlay");
         EXPECT_EQ(dialog.m_pType->currentText(), "Portrait");
         EXPECT_EQ(dialog.m_pId->text(), "7");
-        EXPECT_EQ(dialog.m_pName->text(), "Seven           ");
+        EXPECT_EQ(dialog.m_pName->text(), "Seven");
         EXPECT_EQ(dialog.focusWidget(), dialog.m_pOk);
         EXPECT_EQ(dialog.m_pOk->nextInFocusChain(), dialog.m_pCancel);
         EXPECT_TRUE(dialog.m_pOk->isDefault());

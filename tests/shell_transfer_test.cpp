@@ -11,8 +11,11 @@
 #include "ui/Resource.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QTest>
 
 namespace {
@@ -198,6 +201,53 @@ TEST_F(TransferTest, SlowWorkShowsACancellableProgressDialog) {
     EXPECT_EQ(pDialog->value(), 500);
     pDialog->cancel();
     EXPECT_FALSE(wait.Report(6, 10));
+}
+
+} // namespace
+
+namespace {
+
+// The export dialog starts at the filter that fits the entry, and a name
+// typed without an extension gets that of the filter chosen; the import
+// dialog adds ".dat" only when no file has the name as typed. Each kind of
+// dialog starts in the folder its kind last chose a file in.
+TEST_F(TransferTest, FileDialogsFitTheEntryCompleteNamesAndRememberFolders) {
+    const QString imports = QString::fromStdString(m_dir.File("in"));
+    const QString exports = QString::fromStdString(m_dir.File("out"));
+    ASSERT_TRUE(QDir().mkpath(imports) && QDir().mkpath(exports));
+    const struct {
+        const char* file;   // imported from imports, as typed
+        const char* stored; // the file the import read
+        int type;
+        Bytes content;
+        int filter;       // the export dialog's first filter
+        int chosen;       // the filter chosen in it
+        const char* name; // typed there
+        const char* written;
+    } rows[] = {
+        {"readme", "readme", 0, {'B', 'M', 1}, 0, 0, "portrait", "portrait.bmp"},
+        {"pic", "pic.dat", 1, {'x', 'y'}, 3, 3, "portrait", "portrait"},
+        {"chime.wav", "chime.wav", ENTRY_SOUND, MakeWave(100), 1, 2, "chime", "chime.bin"},
+        {"tiny", "tiny", 3, {'B'}, 3, 0, "name.txt", "name.txt"},
+    };
+    MakeFile("in/pic.dat", {'x', 'y'});
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        if (std::string(row.stored) != "pic.dat")
+            MakeFile(std::string("in/") + row.stored, row.content);
+        Import(imports + "/" + row.file, [&](CImportDlg& dialog) {
+            EXPECT_EQ(dialog.m_strPath, imports + "/" + row.stored);
+            PickType(dialog, row.type);
+            Press(dialog);
+        });
+        EXPECT_EQ(m_lastFileDialog.initialFolder, &row == rows ? QString() : imports);
+        ChooseFile(exports + "/" + row.name, row.chosen);
+        App().Commands().Execute(ID_FILE_EXPORT);
+        EXPECT_EQ(m_lastFileDialog.selectedFilter, row.filter);
+        EXPECT_EQ(m_lastFileDialog.initialFolder, &row == rows ? QString() : exports);
+        EXPECT_TRUE(QFile::exists(exports + "/" + row.written));
+    }
+    EXPECT_EQ(QSettings().value("Folders/import").toString(), imports);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "transfer/DeltaCoding.h"
 #include "transfer/EntryPacking.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -104,6 +105,17 @@ ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& pat
         // The file, if opened, was abandoned on the way out.
         return {ExportFailure::OutOfMemory, 0, {}};
     }
+}
+
+bool ContentStartsWith(const CFileEntry& entry, std::string_view prefix) {
+    if (entry.m_size < 0 || static_cast<std::size_t>(entry.m_size) < prefix.size())
+        return false;
+    std::vector<std::uint8_t> start(prefix.size());
+    CUnpacker unpacker(std::span(entry.m_data.data(), entry.m_data.size()));
+    return unpacker.Read(start.data(), static_cast<std::int32_t>(start.size())) ==
+               CUnpacker::Status::Ok &&
+           std::equal(start.begin(), start.end(), prefix.begin(), prefix.end(),
+                      [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
 }
 
 ExportResult ExportEntry(const CFileEntry& entry, const std::string& path, void* pOwner,

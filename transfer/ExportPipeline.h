@@ -3,6 +3,7 @@
 #include "transfer/Progress.h"
 
 #include <string>
+#include <string_view>
 
 class CFileEntry;
 
@@ -47,6 +48,11 @@ ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& pat
 // (caption "error"); a cancel shows nothing.
 ExportResult ExportEntry(const CFileEntry& entry, const std::string& path, void* pOwner,
                          const ProgressFn& progress = {});
+
+// Whether the entry's content (what export writes, before a sound's running
+// sum) starts with prefix; unpacks no more than that. False for data that
+// cannot give it.
+bool ContentStartsWith(const CFileEntry& entry, std::string_view prefix);
 
 // Same, but a symbolic link at path is replaced itself rather than followed
 // (for writing into a folder whose contents are not ours to redirect).

@@ -19,9 +19,12 @@ CEditEntryDlg::CEditEntryDlg(CFileEntry* pEntry, QWidget* pParent)
     : CDialog(pParent), m_pEntry(pEntry) {
     m_nType = pEntry->m_type;
     m_nId = static_cast<std::uint32_t>(pEntry->m_id);
-    // All 16 bytes as they are: trailing spaces and zero bytes included.
-    m_strName = QString::fromLatin1(reinterpret_cast<const char*>(pEntry->m_name.data()),
-                                    static_cast<qsizetype>(pEntry->m_name.size()));
+    // The 16 bytes as they are but the padding spaces at the end, so that
+    // typing at the end of the field works; OK pads the name again.
+    qsizetype length = static_cast<qsizetype>(pEntry->m_name.size());
+    while (length > 0 && pEntry->m_name[static_cast<std::size_t>(length - 1)] == ' ')
+        --length;
+    m_strName = QString::fromLatin1(reinterpret_cast<const char*>(pEntry->m_name.data()), length);
     setWindowTitle("Edit File Entry");
     CreateControls();
 }

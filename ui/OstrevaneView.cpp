@@ -128,18 +128,32 @@ void COstrevaneView::OnUpdateFileExport(CCmdUI* pCmdUI) {
 void COstrevaneView::OnFileImport() {
     CFileDialog dialog(true, "dat", QString(),
                        "Bitmap (*.bmp)|*.bmp|Wave (*.wav)|*.wav|All files (*.*)|*.*||", this);
+    dialog.RememberFolder("import");
     if (!dialog.DoModal())
         return;
     CImportDlg importDlg(dialog.GetPathName(), dialog.GetFileTitle(), this);
     DoModal(importDlg);
 }
 
-// The save dialog comes first; the selected row's entry is looked at after
-// it, and only an entry still in the document is written.
+// The filter the export dialog starts at: Wave for a sound, Bitmap for
+// content that starts as a bitmap file does, else All files.
+int COstrevaneView::ExportFilterFor(const CFileEntry* pEntry) {
+    enum { BITMAP, WAVE, BINARY, ALL_FILES };
+    if (pEntry == nullptr)
+        return ALL_FILES;
+    if (pEntry->m_type == ENTRY_SOUND)
+        return WAVE;
+    return ContentStartsWith(*pEntry, "BM") ? BITMAP : ALL_FILES;
+}
+
+// The save dialog comes first; the selected row's entry is looked at again
+// after it, and only an entry still in the document is written.
 void COstrevaneView::OnFileExport() {
     CFileDialog dialog(
         false, "dat", "untitled",
         "Bitmap (*.bmp)|*.bmp|Wave (*.wav)|*.wav|Binary (*.bin)|*.bin|All files (*.*)|*.*||", this);
+    dialog.SelectFilter(ExportFilterFor(GetSelectedEntry()));
+    dialog.RememberFolder("export");
     if (!dialog.DoModal())
         return;
     const CFileEntry* pEntry = GetSelectedEntry();

@@ -57,6 +57,7 @@ protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
+    static int ExportFilterFor(const CFileEntry* pEntry);
     void AddColumns();
     void RebuildRows();
     void SelectRow(int row);

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 
 #include <utility>
 
@@ -43,6 +44,12 @@ QStringList ConvertFilter(const QString& filter) {
     return filters;
 }
 
+QString FilterExtension(const QString& nameFilter) {
+    static const QRegularExpression single(R"(\(\*\.(\w+)\)\s*$)");
+    const QRegularExpressionMatch match = single.match(nameFilter);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
 CFileDialog::CFileDialog(bool bOpenFileDialog, const QString& defaultExt, const QString& fileName,
                          const QString& filter, QWidget* pParent)
     : m_bOpen(bOpenFileDialog), m_defaultExt(defaultExt), m_fileName(fileName),
@@ -52,21 +59,90 @@ QString CFileDialog::GetFileTitle() const {
     return QFileInfo(m_pathName).fileName();
 }
 
+namespace {
+
+QString FolderKey(const QString& kind) {
+    return "Folders/" + kind;
+}
+
+// Qt's own dialog adds the default extension to every name typed without
+// one, so that "readme" opened "readme.dat". Here a name typed for an
+// existing file is taken as it is.
+class CTypedNameDialog : public QFileDialog {
+public:
+    CTypedNameDialog(QWidget* pParent, QString defaultExt)
+        : QFileDialog(pParent), m_defaultExt(std::move(defaultExt)) {}
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (fileMode() == ExistingFile && files.size() == 1 && !m_defaultExt.isEmpty()) {
+            const QFileInfo typed(files.constFirst());
+            const QString withExt = typed.filePath() + "." + m_defaultExt;
+            if (!typed.exists() && typed.suffix().isEmpty() && QFileInfo::exists(withExt))
+                selectFile(withExt);
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    QString m_defaultExt;
+};
+
+} // namespace
+
 bool CFileDialog::DoModal() {
     m_pathName.clear();
-    if (Handler())
-        return Handler()(*this);
-    QFileDialog dialog(m_pParent);
+    if (!m_folderKind.isEmpty()) {
+        const QString folder = QSettings().value(FolderKey(m_folderKind)).toString();
+        m_initialFolder = QFileInfo(folder).isDir() ? folder : QString();
+    }
+    if (!(Handler() ? Handler()(*this) : RunDialog()) || m_pathName.isEmpty())
+        return false;
+    m_pathName = CompletedName(m_pathName);
+    if (!m_folderKind.isEmpty())
+        QSettings().setValue(FolderKey(m_folderKind), QFileInfo(m_pathName).absolutePath());
+    return true;
+}
+
+bool CFileDialog::RunDialog() {
+    CTypedNameDialog dialog(m_pParent, m_bOpen ? m_defaultExt : QString());
     dialog.setAcceptMode(m_bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(m_bOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilters(m_nameFilters);
-    dialog.setDefaultSuffix(m_defaultExt);
+    if (!m_initialFolder.isEmpty())
+        dialog.setDirectory(m_initialFolder);
     if (!m_fileName.isEmpty())
         dialog.selectFile(m_fileName);
+    if (m_selectedFilter > 0 && m_selectedFilter < m_nameFilters.size())
+        dialog.selectNameFilter(m_nameFilters[m_selectedFilter]);
+    if (!m_bOpen) {
+        // Qt adds the suffix itself, so that it asks before replacing the
+        // file the name with the suffix names.
+        auto follow = [&dialog](const QString& filter) {
+            dialog.setDefaultSuffix(FilterExtension(filter));
+        };
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
+        follow(dialog.selectedNameFilter());
+    }
     if (::DoModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     m_pathName = dialog.selectedFiles().constFirst();
+    m_selectedFilter = static_cast<int>(m_nameFilters.indexOf(dialog.selectedNameFilter()));
     return true;
+}
+
+// The name as typed, given the extension it lacks (see the class).
+QString CFileDialog::CompletedName(const QString& typed) const {
+    const QFileInfo info(typed);
+    if (!info.suffix().isEmpty())
+        return typed;
+    if (m_bOpen) {
+        const QString withExt = typed + "." + m_defaultExt;
+        return !m_defaultExt.isEmpty() && !info.exists() && QFileInfo::exists(withExt) ? withExt
+                                                                                       : typed;
+    }
+    const QString ext = FilterExtension(m_nameFilters.value(m_selectedFilter));
+    return ext.isEmpty() ? typed : typed + "." + ext;
 }
 
 FileDialogHandler SetFileDialogHandler(FileDialogHandler handler) {

@@ -26,6 +26,7 @@ bool CSingleDocManager::OnFileNew() {
 
 bool CSingleDocManager::OnFileOpen() {
     CFileDialog dialog(true, m_strings.filterExt.mid(1), QString(), GetFilter(), m_pFrame);
+    dialog.RememberFolder("archive");
     if (!dialog.DoModal())
         return false;
     return OpenDocumentFile(dialog.GetPathName());
@@ -57,6 +58,7 @@ bool CSingleDocManager::OnFileSave() {
 bool CSingleDocManager::OnFileSaveAs() {
     CFileDialog dialog(false, m_strings.filterExt.mid(1), QString::fromStdString(m_doc.GetTitle()),
                        GetFilter(), m_pFrame);
+    dialog.RememberFolder("archive");
     if (!dialog.DoModal())
         return false;
     return DoSave(dialog.GetPathName());
