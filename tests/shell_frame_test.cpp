@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -61,11 +62,11 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrderWithItsText) {
 
 TEST_F(FrameTest, EveryKeyBelongsToItsCommand) {
     const std::vector<std::pair<const char*, int>> keys = {
-        {"Ctrl+N", ID_FILE_NEW},    {"Ctrl+O", ID_FILE_OPEN},   {"Ctrl+S", ID_FILE_SAVE},
-        {"Ctrl+P", ID_FILE_PRINT},  {"Ctrl+Z", ID_EDIT_UNDO},   {"Ctrl+X", ID_EDIT_CUT},
-        {"Ctrl+C", ID_EDIT_COPY},   {"Ctrl+V", ID_EDIT_PASTE},  {"Alt+Backspace", ID_EDIT_UNDO},
-        {"Shift+Del", ID_EDIT_CUT}, {"Ctrl+Ins", ID_EDIT_COPY}, {"Shift+Ins", ID_EDIT_PASTE},
-        {"F6", ID_NEXT_PANE},       {"Shift+F6", ID_PREV_PANE}, {"Ctrl+Y", ID_EDIT_REDO},
+        {"Ctrl+N", ID_FILE_NEW},        {"Ctrl+O", ID_FILE_OPEN},   {"Ctrl+S", ID_FILE_SAVE},
+        {"Ctrl+P", ID_FILE_PRINT},      {"Ctrl+Z", ID_EDIT_UNDO},   {"Ctrl+X", ID_EDIT_CUT},
+        {"Ctrl+C", ID_EDIT_COPY},       {"Ctrl+V", ID_EDIT_PASTE},  {"Alt+Backspace", ID_EDIT_UNDO},
+        {"Shift+Del", ID_EDIT_CUT},     {"Ctrl+Ins", ID_EDIT_COPY}, {"Shift+Ins", ID_EDIT_PASTE},
+        {"F6", ID_NEXT_PANE},           {"Shift+F6", ID_PREV_PANE}, {"Ctrl+Y", ID_EDIT_REDO},
         {"Ctrl+Shift+Z", ID_EDIT_REDO},
     };
     int owned = 0;
@@ -194,6 +195,19 @@ TEST_F(FrameTest, KeysReachTheirCommandsAndPaneKeysDoNothing) {
     QTest::keyClick(&View(), Qt::Key_N, Qt::ControlModifier);
     ASSERT_EQ(m_messages.Messages().size(), 1u);
     EXPECT_EQ(View().Model().rowCount(), rows - 2);
+}
+
+// The first window fits the screen's free area; a later start restores
+// where the last one was left.
+TEST_F(FrameTest, TheWindowFitsTheScreenAndComesBackWhereItWasLeft) {
+    const QRect free = Frame().screen()->availableGeometry();
+    EXPECT_LE(Frame().width(), free.width() * 0.9 + 1);
+    EXPECT_LE(Frame().height(), free.height() * 0.9 + 1);
+    EXPECT_TRUE(free.contains(Frame().geometry().center()));
+    Frame().resize(640, 360);
+    ASSERT_TRUE(Frame().close());
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Frame().size(), QSize(640, 360));
 }
 
 } // namespace

@@ -35,10 +35,16 @@ TEST_F(ViewTest, ColumnsHaveTheirTitlesWidthsAndAlignment) {
     EXPECT_EQ(titles, QStringList({"ID", "Name", "Type", "Size", "Packed", "File Offset"}));
     // In proportion to the design's widths, and never narrower.
     const int widths[] = {50, 200, 100, 60, 60, 80};
-    const double scale = View().header()->sectionSize(0) / 50.0;
+    const double scale = View().header()->sectionSize(1) / 200.0;
     EXPECT_GE(scale, 1.0);
-    for (int c = 0; c < 6; ++c) {
+    // The ID column also holds the longest ID.
+    EXPECT_GT(View().header()->sectionSize(0),
+              View().fontMetrics().horizontalAdvance("-2147483648"));
+    EXPECT_GE(View().header()->sectionSize(0), 50 * scale - 1);
+    for (int c = 1; c < 6; ++c) {
         EXPECT_NEAR(View().header()->sectionSize(c), widths[c] * scale, 1.0) << c;
+    }
+    for (int c = 0; c < 6; ++c) {
         const bool bRight = (model.index(0, c).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
                              Qt::AlignRight) != 0;
         EXPECT_EQ(bRight, c >= 3) << c;

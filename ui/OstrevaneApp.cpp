@@ -19,9 +19,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 
 #include <cstdio>
+
+namespace {
+// The main window's size and place, kept between runs.
+const char* const WINDOW_KEY = "Window/geometry";
+} // namespace
 
 COstrevaneApp::COstrevaneApp() = default;
 
@@ -43,7 +50,7 @@ bool COstrevaneApp::InitInstance(const QStringList& arguments) {
     RegisterShellFileTypes(QCoreApplication::applicationFilePath());
     if (!ProcessShellCommand(arguments))
         return false;
-    m_pFrame->resize(800, 500);
+    PlaceFrame();
     m_pFrame->show();
     return true;
 }
@@ -204,5 +211,22 @@ bool COstrevaneApp::CanClose() {
     if (!m_pManager->SaveModified())
         return false;
     m_pManager->SaveStdProfileSettings();
+    QSettings().setValue(WINDOW_KEY, m_pFrame->saveGeometry());
     return true;
+}
+
+// Where the last run left the window; the first time 800 by 500, or less
+// where the screen's free area is smaller (at most 90% of it).
+void COstrevaneApp::PlaceFrame() {
+    if (m_pFrame->restoreGeometry(QSettings().value(WINDOW_KEY).toByteArray()))
+        return;
+    QSize size(800, 500);
+    if (const QScreen* pScreen = m_pFrame->screen()) {
+        const QRect free = pScreen->availableGeometry();
+        size = size.boundedTo(free.size() * 0.9);
+        m_pFrame->resize(size);
+        m_pFrame->move(free.center() - m_pFrame->rect().center());
+        return;
+    }
+    m_pFrame->resize(size);
 }

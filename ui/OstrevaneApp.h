@@ -45,6 +45,7 @@ private:
     void RefreshFrame();
     void ShowEntryCount();
     bool CanClose();
+    void PlaceFrame();
     void WarnOfDisagreeingLayout();
     bool ConfirmLayoutRewrite();
 

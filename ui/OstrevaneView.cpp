@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -84,6 +85,11 @@ void COstrevaneView::AddColumns() {
     for (int column = 0; column < CEntryTableModel::ColumnCount; ++column)
         header()->resizeSection(column,
                                 static_cast<int>(CEntryTableModel::ColumnWidth(column) * scale));
+    // The ID column holds the longest ID there is, with the cell's margins.
+    const int idWidth = fontMetrics().horizontalAdvance("-2147483648") +
+                        2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    if (header()->sectionSize(CEntryTableModel::ColId) < idWidth)
+        header()->resizeSection(CEntryTableModel::ColId, idWidth);
 }
 
 // After a change the entry added or changed is selected and shown; after a
