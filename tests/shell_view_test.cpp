@@ -222,6 +222,7 @@ TEST_F(ViewTest, TheFilterShowsMatchingRowsAndCountsThem) {
     QTest::keyClick(pFilter, Qt::Key_Escape);
     EXPECT_EQ(pFilter->text(), "");
     EXPECT_EQ(Column(0), QStringList({"-2", "5", "300", "1000000"}));
+    EXPECT_EQ(View().GetSelectedRow(), 3); // still the entry 1000000
 }
 
 } // namespace

@@ -19,8 +19,7 @@ CEntryListPane::CEntryListPane(QWidget* pParent)
     pLayout->addWidget(m_pFilter);
     pLayout->addWidget(m_pView);
     setFocusProxy(m_pView);
-    connect(m_pFilter, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_pView->Model().SetFilter(text); });
+    connect(m_pFilter, &QLineEdit::textChanged, m_pView, &COstrevaneView::SetFilter);
 }
 
 void CEntryListPane::FocusFilter() {

@@ -110,6 +110,12 @@ void COstrevaneView::OnUpdate(CView*, long lHint, CObject* pHint) {
         SelectRow(std::min(selected, m_pModel->rowCount() - 1));
 }
 
+void COstrevaneView::SetFilter(const QString& text) {
+    const CFileEntry* pSelected = m_pModel->EntryAt(GetSelectedRow());
+    m_pModel->SetFilter(text);
+    SelectRow(m_pModel->RowOf(pSelected));
+}
+
 void COstrevaneView::SelectRow(int row) {
     if (row < 0)
         return;

@@ -33,6 +33,10 @@ public:
     // Deletes the selected entry at once, without a question.
     void OnEditCut();
 
+    // Shows only the rows that match text; the selected entry stays
+    // selected while it is shown.
+    void SetFilter(const QString& text);
+
     // Printing renders the table; Print asks for a printer, Print Direct
     // uses the default one, Print Preview shows the pages.
     void OnFilePrint();
