@@ -15,6 +15,11 @@ const char* EntryTypeText(std::int32_t type) {
     }
 }
 
+std::string EntryTypeWord(std::int32_t type) {
+    static constexpr const char* WORDS[] = {"overlay", "portrait", "sound", "backgrounds"};
+    return type >= 0 && type < 4 ? WORDS[type] : "type" + std::to_string(type);
+}
+
 std::string EntryDisplayName(const EntryName& name) {
     std::size_t end = ENTRY_NAME_SIZE;
     while (end > 0 && name[end - 1] == ' ')

@@ -1,6 +1,7 @@
 #include "cli/EntryAddress.h"
 
 #include "archive/ArchiveFormat.h"
+#include "archive/EntryText.h"
 #include "archive/OstrevaneDoc.h"
 #include "cli/TextOutput.h"
 #include "platform/MessageBox.h"
@@ -9,8 +10,6 @@
 #include <charconv>
 
 namespace {
-
-constexpr const char* TYPE_WORDS[] = {"overlay", "portrait", "sound", "backgrounds"};
 
 template <class T>
 std::optional<T> ParseNumber(const std::string& text) {
@@ -26,7 +25,7 @@ std::optional<T> ParseNumber(const std::string& text) {
 
 std::optional<std::int32_t> ParseType(const std::string& text) {
     for (std::int32_t type = 0; type < 4; ++type)
-        if (text == TYPE_WORDS[type])
+        if (text == EntryTypeWord(type))
             return type;
     const auto number = ParseNumber<std::int32_t>(text);
     if (number && *number >= 0 && *number < 4)
@@ -53,12 +52,8 @@ std::optional<EntryAddress> ParseEntryAddress(const std::string& text) {
     return EntryAddress{*type, *id};
 }
 
-std::string TypeWord(std::int32_t type) {
-    return type >= 0 && type < 4 ? TYPE_WORDS[type] : "type" + std::to_string(type);
-}
-
 std::string FormatAddress(std::int32_t type, std::int32_t id) {
-    return TypeWord(type) + ":" + std::to_string(id);
+    return EntryTypeWord(type) + ":" + std::to_string(id);
 }
 
 CLI::Validator TypeValidator() {

@@ -23,8 +23,6 @@ std::optional<EntryAddress> ParseEntryAddress(const std::string& text);
 
 // "sound:4", "type9:12": how messages name an entry.
 std::string FormatAddress(std::int32_t type, std::int32_t id);
-// The word for a type: overlay, portrait, sound, backgrounds, typeN.
-std::string TypeWord(std::int32_t type);
 
 // Validators for CLI11 options, so that bad values are usage errors. IDs
 // are read as the dialogs read them (ParseUnsigned32).

@@ -2,7 +2,7 @@
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
-#include "cli/ExportFileNames.h"
+#include "transfer/ExportFileNames.h"
 #include "cli/TextOutput.h"
 #include "platform/FileIdentity.h"
 #include "platform/MessageBox.h"
@@ -106,7 +106,7 @@ int RunExtractAll(const ExtractAllOptions& options) {
     CExportFileNames names;
     int status = OSTR_EXIT_OK;
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
-        const std::string path = (folder / names.NameFor(*p, TypeWord(p->m_type))).string();
+        const std::string path = (folder / names.NameFor(*p)).string();
         if (!ExtractInto(*p, path, archive))
             status = OSTR_EXIT_FAILURE;
     }

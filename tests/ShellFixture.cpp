@@ -14,10 +14,10 @@ ShellTest::ShellTest() {
     QSettings().clear();
     m_previousFileDialog = SetFileDialogHandler([this](CFileDialog& dialog) {
         ++m_fileDialogs;
-        m_lastFileDialog = {dialog.IsOpenDialog(),    dialog.GetDefaultExt(),
-                            dialog.GetInitialName(),  dialog.GetNameFilters(),
-                            dialog.GetParent(),       dialog.GetSelectedFilter(),
-                            dialog.GetInitialFolder()};
+        m_lastFileDialog = {dialog.IsOpenDialog(),     dialog.GetDefaultExt(),
+                            dialog.GetInitialName(),   dialog.GetNameFilters(),
+                            dialog.GetParent(),        dialog.GetSelectedFilter(),
+                            dialog.GetInitialFolder(), dialog.IsFolderDialog()};
         if (m_chosenFiles.empty())
             return false;
         const auto [path, filter] = m_chosenFiles.front();

@@ -43,6 +43,7 @@ protected:
         QWidget* pParent = nullptr;
         int selectedFilter = 0;
         QString initialFolder;
+        bool bFolder = false;
     };
     SDialogSeen m_lastFileDialog;
     int m_fileDialogs = 0;

@@ -2,7 +2,7 @@
 // extract-all gives its files, and names as `ostr list` prints them.
 
 #include "archive/FileEntry.h"
-#include "cli/ExportFileNames.h"
+#include "transfer/ExportFileNames.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/OstrRunner.h"
 
@@ -67,7 +67,7 @@ TEST(ExportFileNames, NumbersNeverRepeatANameGiven) {
         CExportFileNames names;
         std::vector<std::string> given;
         for (const std::string& name : row.entryNames)
-            given.push_back(names.NameFor(EntryNamed(0, 4, name), "overlay"));
+            given.push_back(names.NameFor(EntryNamed(0, 4, name)));
         EXPECT_EQ(given, row.fileNames);
     }
 }
@@ -75,9 +75,9 @@ TEST(ExportFileNames, NumbersNeverRepeatANameGiven) {
 TEST(ExportFileNames, AMillionEntriesOfOneNameTakeLinearTime) {
     const CFileEntry entry = EntryNamed(2, 7, "Chime");
     CExportFileNames names;
-    ASSERT_EQ(names.NameFor(entry, "sound"), "sound-7-Chime.wav");
+    ASSERT_EQ(names.NameFor(entry), "sound-7-Chime.wav");
     for (int n = 2; n <= 1000000; ++n) {
-        const std::string name = names.NameFor(entry, "sound");
+        const std::string name = names.NameFor(entry);
         if (name != "sound-7-Chime-" + std::to_string(n) + ".wav")
             FAIL() << n << ": " << name;
     }

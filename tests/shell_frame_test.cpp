@@ -46,13 +46,13 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrderWithItsText) {
     // The archive opened at start-up stands where "Recent File" stands while
     // the list is empty.
     QStringList file = MenuTexts(Frame().Menu(0));
-    ASSERT_EQ(file.size(), 15);
-    EXPECT_TRUE(file[12].startsWith("&1 ") && file[12].endsWith("two.dat"));
-    file[12] = "Recent File";
-    EXPECT_EQ(file,
-              QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
-                           "&Import File", "&Export File", "-", "&Print...\tCtrl+P",
-                           "Print Pre&view", "P&rint Setup...", "-", "Recent File", "-", "E&xit"}));
+    ASSERT_EQ(file.size(), 16);
+    EXPECT_TRUE(file[13].startsWith("&1 ") && file[13].endsWith("two.dat"));
+    file[13] = "Recent File";
+    EXPECT_EQ(file, QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...",
+                                 "-", "&Import File", "&Export File", "Export &All...", "-",
+                                 "&Print...\tCtrl+P", "Print Pre&view", "P&rint Setup...", "-",
+                                 "Recent File", "-", "E&xit"}));
     EXPECT_EQ(MenuTexts(Frame().Menu(1)),
               QStringList({"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                            "&Paste\tCtrl+V"}));

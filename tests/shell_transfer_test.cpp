@@ -251,3 +251,43 @@ TEST_F(TransferTest, FileDialogsFitTheEntryCompleteNamesAndRememberFolders) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TransferTest, ExportAllWritesEveryEntryAsExtractAllNamesIt) {
+    const Bytes door(300, 'D'), sky{'B', 'M', 7};
+    ASSERT_TRUE(Start({WriteArchive("all.dat", ArchiveBuilder()
+                                                   .Packed(1, 1, "Door", door)
+                                                   .Packed(3, 2, "Sky", sky)
+                                                   .Entry(0, 3, "Bad", {1, 2, 3, 4}, 100)
+                                                   .Build())}));
+    const QString folder = QString::fromStdString(m_dir.File("all"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const std::string doorFile = m_dir.File("all/portrait-1-Door.bmp");
+    const std::string skyFile = m_dir.File("all/backgrounds-2-Sky.bmp");
+    ChooseFile(folder);
+    App().Commands().Execute(ID_FILE_EXPORT_ALL);
+    EXPECT_TRUE(m_lastFileDialog.bFolder);
+    EXPECT_EQ(ReadBytes(doorFile), door);
+    EXPECT_EQ(ReadBytes(skyFile), sky);
+    ASSERT_EQ(m_messages.Messages().size(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].text,
+              "1 of 3 entries could not be exported:\noverlay 3: its data is damaged");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    // Files in the way: asked once; No writes nothing, Yes replaces them.
+    const Bytes old{'o', 'l', 'd'};
+    WriteBytes(doorFile, old);
+    for (const int answer : {IDNO, IDYES}) {
+        m_messages.Clear();
+        m_messages.Answer(answer);
+        ChooseFile(folder);
+        App().Commands().Execute(ID_FILE_EXPORT_ALL);
+        ASSERT_GE(m_messages.Messages().size(), 1u);
+        EXPECT_EQ(m_messages.Messages()[0].text,
+                  "2 files in " + folder.toStdString() + " would be replaced. Replace them?");
+        EXPECT_EQ(ReadBytes(doorFile), answer == IDYES ? door : old);
+    }
+}
+
+} // namespace

@@ -33,6 +33,7 @@ const std::vector<SCommandText>& CommandTexts() {
         {ID_FILE_SAVE_AS, "Save &As...", {}},
         {ID_FILE_IMPORT, "&Import File", {}},
         {ID_FILE_EXPORT, "&Export File", {}},
+        {ID_FILE_EXPORT_ALL, "Export &All...", {}},
         {ID_FILE_PRINT, "&Print...\tCtrl+P", {QKeySequence("Ctrl+P")}},
         {ID_FILE_PRINT_PREVIEW, "Print Pre&view", {}},
         {ID_FILE_PRINT_SETUP, "P&rint Setup...", {}},
@@ -132,7 +133,7 @@ void CMainFrame::CreateMenus() {
     QMenu* pFile = menuBar()->addMenu("&File");
     add(pFile, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS});
     pFile->addSeparator();
-    add(pFile, {ID_FILE_IMPORT, ID_FILE_EXPORT});
+    add(pFile, {ID_FILE_IMPORT, ID_FILE_EXPORT, ID_FILE_EXPORT_ALL});
     pFile->addSeparator();
     add(pFile, {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP});
     pFile->addSeparator();

@@ -117,6 +117,9 @@ void COstrevaneApp::AddViewCommands() {
     m_commands.OnUpdate(ID_FILE_EXPORT, [pView](CCmdUI* p) { pView->OnUpdateFileExport(p); });
     m_commands.OnCommand(ID_FILE_IMPORT, [pView] { pView->OnFileImport(); });
     m_commands.OnCommand(ID_FILE_EXPORT, [pView] { pView->OnFileExport(); });
+    m_commands.OnCommand(ID_FILE_EXPORT_ALL, [pView] { pView->OnFileExportAll(); });
+    m_commands.OnUpdate(ID_FILE_EXPORT_ALL,
+                        [pView](CCmdUI* p) { pView->OnUpdateFileExportAll(p); });
     m_commands.OnCommand(ID_EDIT_CUT, [pView] { pView->OnEditCut(); });
     m_commands.OnCommand(ID_FILE_PRINT, [pView] { pView->OnFilePrint(); });
     m_commands.OnCommand(ID_FILE_PRINT_DIRECT, [pView] { pView->OnFilePrintDirect(); });

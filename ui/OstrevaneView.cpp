@@ -10,6 +10,7 @@
 #include "transfer/ImportDlg.h"
 #include "ui/EditEntryDlg.h"
 #include "ui/EntryTableModel.h"
+#include "ui/ExportAll.h"
 #include "ui/TablePrinter.h"
 
 #include <QFile>
@@ -174,6 +175,17 @@ void COstrevaneView::OnFileExport() {
     CWaitProgress wait(this, "Exporting to " + dialog.GetPathName());
     ExportEntry(*pEntry, QFile::encodeName(dialog.GetPathName()).toStdString(), OwnerOf(this),
                 wait.Callback());
+}
+
+void COstrevaneView::OnUpdateFileExportAll(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(g_pDoc != nullptr && g_pDoc->m_pHead != nullptr);
+}
+
+void COstrevaneView::OnFileExportAll() {
+    CFileDialog dialog = CFileDialog::ForFolder(this);
+    dialog.RememberFolder("export");
+    if (dialog.DoModal() && g_pDoc != nullptr)
+        ExportAllEntries(*g_pDoc, dialog.GetPathName(), this);
 }
 
 void COstrevaneView::OnEditCut() {

@@ -30,6 +30,9 @@ public:
     // Asks for a file name, then writes the selected entry's content there.
     void OnFileExport();
     void OnUpdateFileExport(CCmdUI* pCmdUI);
+    // Asks for a folder, then writes every entry into it.
+    void OnFileExportAll();
+    void OnUpdateFileExportAll(CCmdUI* pCmdUI);
     // Deletes the selected entry at once, without a question.
     void OnEditCut();
 

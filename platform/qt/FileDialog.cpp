@@ -55,6 +55,12 @@ CFileDialog::CFileDialog(bool bOpenFileDialog, const QString& defaultExt, const 
     : m_bOpen(bOpenFileDialog), m_defaultExt(defaultExt), m_fileName(fileName),
       m_nameFilters(ConvertFilter(filter)), m_pParent(pParent) {}
 
+CFileDialog CFileDialog::ForFolder(QWidget* pParent) {
+    CFileDialog dialog(true, QString(), QString(), QString(), pParent);
+    dialog.m_bFolder = true;
+    return dialog;
+}
+
 QString CFileDialog::GetFileTitle() const {
     return QFileInfo(m_pathName).fileName();
 }
@@ -98,16 +104,23 @@ bool CFileDialog::DoModal() {
     }
     if (!(Handler() ? Handler()(*this) : RunDialog()) || m_pathName.isEmpty())
         return false;
-    m_pathName = CompletedName(m_pathName);
+    if (!m_bFolder)
+        m_pathName = CompletedName(m_pathName);
     if (!m_folderKind.isEmpty())
-        QSettings().setValue(FolderKey(m_folderKind), QFileInfo(m_pathName).absolutePath());
+        QSettings().setValue(FolderKey(m_folderKind), m_bFolder
+                                                          ? QFileInfo(m_pathName).absoluteFilePath()
+                                                          : QFileInfo(m_pathName).absolutePath());
     return true;
 }
 
 bool CFileDialog::RunDialog() {
     CTypedNameDialog dialog(m_pParent, m_bOpen ? m_defaultExt : QString());
     dialog.setAcceptMode(m_bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    dialog.setFileMode(m_bOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setFileMode(m_bFolder ? QFileDialog::Directory
+                       : m_bOpen ? QFileDialog::ExistingFile
+                                 : QFileDialog::AnyFile);
+    if (m_bFolder)
+        dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setNameFilters(m_nameFilters);
     if (!m_initialFolder.isEmpty())
         dialog.setDirectory(m_initialFolder);

@@ -16,6 +16,9 @@ public:
     CFileDialog(bool bOpenFileDialog, const QString& defaultExt, const QString& fileName,
                 const QString& filter, QWidget* pParent);
 
+    // A dialog that chooses a folder (GetPathName), with no filter.
+    static CFileDialog ForFolder(QWidget* pParent);
+
     // The filter shown first (0 for the first).
     void SelectFilter(int index) { m_selectedFilter = index; }
     // Starts in the folder the last dialog of this kind chose a file in, in
@@ -30,6 +33,7 @@ public:
     QString GetFileTitle() const;
 
     bool IsOpenDialog() const { return m_bOpen; }
+    bool IsFolderDialog() const { return m_bFolder; }
     const QString& GetDefaultExt() const { return m_defaultExt; }
     const QString& GetInitialName() const { return m_fileName; }
     // The filter in Qt's form ("Bitmap (*.bmp);;All files (*.*)").
@@ -48,6 +52,7 @@ private:
     QString CompletedName(const QString& typed) const;
 
     bool m_bOpen;
+    bool m_bFolder = false;
     QString m_defaultExt;
     QString m_fileName;
     QStringList m_nameFilters;

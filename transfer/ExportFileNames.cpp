@@ -1,4 +1,4 @@
-#include "cli/ExportFileNames.h"
+#include "transfer/ExportFileNames.h"
 
 #include "archive/EntryText.h"
 
@@ -29,8 +29,8 @@ std::string SafeName(const std::string& name) {
 
 } // namespace
 
-std::string CExportFileNames::NameFor(const CFileEntry& entry, const std::string& typeWord) {
-    std::string stem = typeWord + "-" + std::to_string(entry.m_id);
+std::string CExportFileNames::NameFor(const CFileEntry& entry) {
+    std::string stem = EntryTypeWord(entry.m_type) + "-" + std::to_string(entry.m_id);
     const std::string name = SafeName(EntryDisplayName(entry.m_name));
     if (!name.empty())
         stem += "-" + name;

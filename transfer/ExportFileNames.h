@@ -8,8 +8,7 @@
 class CFileEntry;
 
 // Gives the entries exported into one folder their file names:
-// TYPE-ID[-NAME][-N].EXT. TYPE is the word the caller passes (TypeWord in
-// cli/EntryAddress.h); NAME the entry's display name with every byte other
+// TYPE-ID[-NAME][-N].EXT. TYPE is the type's word (EntryTypeWord); NAME the entry's display name with every byte other
 // than a letter, digit, '-' or '_' made '_', so that a name can neither
 // leave the folder ("/", "..") nor hide the file; EXT .wav for sounds, .bmp
 // for the three picture types, .bin else. N counts from 2 among entries that
@@ -19,7 +18,7 @@ class CFileEntry;
 // Each name costs a few hash look-ups, however many entries share it.
 class CExportFileNames {
 public:
-    std::string NameFor(const CFileEntry& entry, const std::string& typeWord);
+    std::string NameFor(const CFileEntry& entry);
 
 private:
     std::unordered_set<std::string> m_given;
