@@ -5,6 +5,7 @@
 #include "platform/qt/CommandMap.h"
 #include "platform/qt/SingleDocManager.h"
 #include "tests/ShellFixture.h"
+#include "transfer/ImportDlg.h"
 #include "ui/EntryTableModel.h"
 #include "ui/MainFrame.h"
 #include "ui/OstrevaneView.h"
@@ -12,11 +13,15 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
 
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -148,18 +153,65 @@ TEST_F(DocumentTest, ClosingAModifiedArchiveCanBeCancelled) {
     EXPECT_TRUE(Frame().close());
 }
 
-TEST_F(DocumentTest, ADroppedFileOpens) {
+// Drops carry real mime data: an archive opens, other files are offered
+// for import one dialog after another (Cancel skips one), and the archive
+// open stays open.
+TEST_F(DocumentTest, DroppedArchivesOpenAndOtherFilesAreImported) {
     ASSERT_TRUE(Start());
-    const QString path = WriteArchive("dropped.dat", HandMadeArchive());
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&Frame(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&Frame(), &drop);
-    EXPECT_EQ(View().Model().rowCount(), 5);
-    EXPECT_EQ(Frame().windowTitle(), "dropped.dat[*] - Ostrevane");
+    const QString archive = WriteArchive("dropped.dat", HandMadeArchive());
+    const QString a = WriteArchive("a.bin", {1, 2, 3}), b = WriteArchive("b.bin", {4, 5});
+    const struct {
+        QStringList files;
+        std::vector<bool> imported; // the answers to the dialogs, in order
+        int rows;
+        QStringList names; // shown in the Importing File dialogs
+    } drops[] = {
+        {{archive}, {}, 5, {}},
+        {{a}, {true}, 6, {"a"}},
+        {{a, b}, {false, true}, 7, {"a", "b"}},
+    };
+    for (const auto& drop : drops) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& file : drop.files)
+            urls << QUrl::fromLocalFile(file);
+        data.setUrls(urls);
+        QStringList names;
+        for (const bool bImport : drop.imported)
+            OnModal([&names, bImport](QDialog& dialog) {
+                auto& import = dynamic_cast<CImportDlg&>(dialog);
+                names << import.m_pName->text();
+                import.m_pId->setText(QString::number(90 + names.size()));
+                if (bImport)
+                    import.OnOK();
+                return import.result();
+            });
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(&Frame(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Frame(), &event);
+        EXPECT_EQ(names, drop.names);
+        EXPECT_EQ(View().Model().rowCount(), drop.rows);
+        EXPECT_EQ(Frame().windowTitle(), "dropped.dat[*] - Ostrevane");
+    }
+}
+
+// Dragging a row out carries the file Export writes, named as Export All
+// names it.
+TEST_F(DocumentTest, ARowDraggedOutCarriesItsExportedFile) {
+    ASSERT_TRUE(Start({WriteArchive(
+        "drag.dat", ArchiveBuilder().Packed(1, 4, "Elder", Bytes(500, 'e')).Build())}));
+    View().clearSelection();
+    EXPECT_EQ(View().DragDataForSelection(), nullptr);
+    SelectRow(0);
+    const std::unique_ptr<QMimeData> pData(View().DragDataForSelection());
+    ASSERT_NE(pData, nullptr);
+    ASSERT_EQ(pData->urls().size(), 1);
+    const QString path = pData->urls().constFirst().toLocalFile();
+    EXPECT_TRUE(path.endsWith("/portrait-4-Elder.bmp"));
+    EXPECT_EQ(ReadBytes(path.toStdString()), Bytes(500, 'e'));
 }
 
 } // namespace

@@ -71,6 +71,11 @@ int CEntryTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+Qt::ItemFlags CEntryTableModel::flags(const QModelIndex& index) const {
+    return QAbstractTableModel::flags(index) |
+           (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
 QVariant CEntryTableModel::data(const QModelIndex& index, int role) const {
     const CFileEntry* pEntry = EntryAt(index.row());
     if (pEntry == nullptr)

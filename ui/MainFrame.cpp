@@ -288,20 +288,35 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent) {
     pEvent->accept();
 }
 
+namespace {
+
+// The local files a drop carries; none for a drag that started in this
+// program (a row dragged out and back would import its own export).
+QStringList DroppedFiles(const QDropEvent* pEvent) {
+    QStringList paths;
+    if (pEvent->source() != nullptr)
+        return paths;
+    for (const QUrl& url : pEvent->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+
+} // namespace
+
 void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent) {
-    const QList<QUrl> urls = pEvent->mimeData()->urls();
-    if (!urls.isEmpty() && urls.constFirst().isLocalFile())
+    if (!DroppedFiles(pEvent).isEmpty())
         pEvent->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* pEvent) {
-    const QList<QUrl> urls = pEvent->mimeData()->urls();
-    if (urls.isEmpty() || !urls.constFirst().isLocalFile())
+    const QStringList paths = DroppedFiles(pEvent);
+    if (paths.isEmpty())
         return;
     pEvent->acceptProposedAction();
     activateWindow();
-    if (m_openDroppedFile)
-        m_openDroppedFile(urls.constFirst().toLocalFile());
+    if (m_dropFiles)
+        m_dropFiles(paths);
 }
 
 void CMainFrame::UpdateIndicators() {

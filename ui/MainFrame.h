@@ -40,8 +40,8 @@ public:
     std::function<bool()> m_canClose;
     // A recent-file item chosen (index in the list).
     std::function<void(int index)> m_openRecentFile;
-    // A file dropped on the window.
-    std::function<void(const QString& path)> m_openDroppedFile;
+    // Files dropped on the window from another program, in order.
+    std::function<void(const QStringList& paths)> m_dropFiles;
 
 protected:
     bool event(QEvent* pEvent) override;

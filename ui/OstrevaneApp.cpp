@@ -1,5 +1,6 @@
 #include "ui/OstrevaneApp.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/OstrevaneDoc.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/DesktopRegistration.h"
@@ -18,6 +19,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QScreen>
 #include <QSettings>
@@ -80,9 +83,7 @@ bool COstrevaneApp::CreateFrame() {
     m_pManager->m_onDocumentSaved = [this] { m_pHistory->MarkSaved(); };
     m_pDoc->SetModifiedObserver([this](bool) { RefreshFrame(); });
     m_pFrame->m_canClose = [this] { return CanClose(); };
-    m_pFrame->m_openDroppedFile = [this](const QString& path) {
-        m_pManager->OpenDocumentFile(path);
-    };
+    m_pFrame->m_dropFiles = [this](const QStringList& paths) { OnDropFiles(paths); };
     m_pFrame->m_openRecentFile = [this](int index) { m_pManager->OnOpenRecentFile(index); };
     AddCommandHandlers();
     return true;
@@ -161,6 +162,35 @@ bool COstrevaneApp::ProcessShellCommand(const QStringList& arguments) {
                              : m_pManager->OpenDocumentFile(parser.positionalArguments().front());
     m_exitCode = bOpened ? 0 : 1;
     return bOpened;
+}
+
+namespace {
+
+bool IsArchiveFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) &&
+           file.read(static_cast<qint64>(ARCHIVE_MAGIC.size())) ==
+               QByteArray(ARCHIVE_MAGIC.data(), static_cast<qsizetype>(ARCHIVE_MAGIC.size()));
+}
+
+} // namespace
+
+// A dropped archive is opened (the first, when there are several); every
+// other file dropped is offered for import, one Importing File dialog after
+// another, into whichever archive is open then.
+void COstrevaneApp::OnDropFiles(const QStringList& paths) {
+    QStringList imports;
+    bool bOpened = false;
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isFile())
+            continue;
+        if (!IsArchiveFile(path))
+            imports << path;
+        else if (!std::exchange(bOpened, true))
+            m_pManager->OpenDocumentFile(path);
+    }
+    for (const QString& path : imports)
+        m_pView->ImportFromFile(path);
 }
 
 void COstrevaneApp::OnAppAbout() {

@@ -28,6 +28,8 @@ public:
     int ExitCode() const { return m_exitCode; }
 
     void OnAppAbout();
+    // Files dropped on the window.
+    void OnDropFiles(const QStringList& paths);
 
     CMainFrame* Frame() const { return m_pFrame.get(); }
     COstrevaneDoc* Document() const { return m_pDoc.get(); }

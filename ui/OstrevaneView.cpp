@@ -6,6 +6,7 @@
 #include "platform/qt/Modal.h"
 #include "platform/qt/QtMessageBox.h"
 #include "platform/qt/WaitProgress.h"
+#include "transfer/ExportFileNames.h"
 #include "transfer/ExportPipeline.h"
 #include "transfer/ImportDlg.h"
 #include "ui/EditEntryDlg.h"
@@ -13,10 +14,15 @@
 #include "ui/ExportAll.h"
 #include "ui/TablePrinter.h"
 
+#include <QDrag>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QStyle>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -33,6 +39,9 @@ COstrevaneView::COstrevaneView(QWidget* pParent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
+    // A row dragged out is exported where it is dropped.
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
@@ -44,6 +53,8 @@ COstrevaneView::COstrevaneView(QWidget* pParent)
     // desktop's style prefers.
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { OnRowActivated(); });
 }
+
+COstrevaneView::~COstrevaneView() = default;
 
 void COstrevaneView::keyPressEvent(QKeyEvent* pEvent) {
     if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
@@ -142,10 +153,39 @@ void COstrevaneView::OnFileImport() {
     CFileDialog dialog(true, "dat", QString(),
                        "Bitmap (*.bmp)|*.bmp|Wave (*.wav)|*.wav|All files (*.*)|*.*||", this);
     dialog.RememberFolder("import");
-    if (!dialog.DoModal())
-        return;
-    CImportDlg importDlg(dialog.GetPathName(), dialog.GetFileTitle(), this);
+    if (dialog.DoModal())
+        ImportFromFile(dialog.GetPathName());
+}
+
+void COstrevaneView::ImportFromFile(const QString& path) {
+    CImportDlg importDlg(path, QFileInfo(path).fileName(), this);
     DoModal(importDlg);
+}
+
+QMimeData* COstrevaneView::DragDataForSelection() {
+    const CFileEntry* pEntry = GetSelectedEntry();
+    if (pEntry == nullptr)
+        return nullptr;
+    if (!m_pDragFolder || !m_pDragFolder->isValid())
+        m_pDragFolder = std::make_unique<QTemporaryDir>();
+    const QString path =
+        m_pDragFolder->filePath(QString::fromStdString(CExportFileNames().NameFor(*pEntry)));
+    CWaitProgress wait(this, "Exporting to " + path);
+    if (ExportEntry(*pEntry, QFile::encodeName(path).toStdString(), OwnerOf(this),
+                    wait.Callback()) != ExportResult::Exported)
+        return nullptr;
+    auto* pData = new QMimeData;
+    pData->setUrls({QUrl::fromLocalFile(path)});
+    return pData;
+}
+
+void COstrevaneView::startDrag(Qt::DropActions) {
+    QMimeData* pData = DragDataForSelection();
+    if (pData == nullptr)
+        return;
+    auto* pDrag = new QDrag(this);
+    pDrag->setMimeData(pData);
+    pDrag->exec(Qt::CopyAction);
 }
 
 // The filter the export dialog starts at: Wave for a sound, Bitmap for

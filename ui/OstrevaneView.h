@@ -4,10 +4,14 @@
 
 #include <QTreeView>
 
+#include <memory>
+
 class CCmdUI;
 class CEntryTableModel;
 class CFileEntry;
+class QMimeData;
 class QPrinter;
+class QTemporaryDir;
 
 // The one view of the document: the entry list, six columns, one row per
 // entry in list order, rebuilt from the document on every change. Single
@@ -16,6 +20,7 @@ class COstrevaneView : public QTreeView, public CView {
     Q_OBJECT
 public:
     explicit COstrevaneView(QWidget* pParent = nullptr);
+    ~COstrevaneView() override;
 
     void OnInitialUpdate() override;
     void OnUpdate(CView* pSender, long lHint, CObject* pHint) override;
@@ -27,6 +32,8 @@ public:
     void OnUpdateFileImport(CCmdUI* pCmdUI);
     // Asks for a file, then runs the Importing File dialog on it.
     void OnFileImport();
+    // Runs the Importing File dialog on path.
+    void ImportFromFile(const QString& path);
     // Asks for a file name, then writes the selected entry's content there.
     void OnFileExport();
     void OnUpdateFileExport(CCmdUI* pCmdUI);
@@ -55,6 +62,11 @@ public:
     CFileEntry* GetSelectedEntry() const;
     CEntryTableModel& Model() const { return *m_pModel; }
 
+    // What dragging the selected row out carries: the entry's content
+    // written to a file named as Export All names it, in a folder of this
+    // run's own. Null, after telling the user why, when it cannot be written.
+    QMimeData* DragDataForSelection();
+
 signals:
     // The selection changed or the rows were rebuilt: commands that depend
     // on the selection need updating.
@@ -62,6 +74,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
+    void startDrag(Qt::DropActions supportedActions) override;
 
 private:
     static int ExportFilterFor(const CFileEntry* pEntry);
@@ -70,6 +83,7 @@ private:
     void SelectRow(int row);
 
     CEntryTableModel* m_pModel;
+    std::unique_ptr<QTemporaryDir> m_pDragFolder;
 };
 
 // Set once the columns have been set up; stays set for the whole process.
