@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -105,11 +106,31 @@ std::size_t EntryHolding(const CEntryChain& chain, std::uint64_t offset) {
     return i;
 }
 
+// Reads size bytes into pBytes, in steps when someone watches; returns the
+// bytes read, or nullopt when the watcher cancelled.
+std::optional<std::size_t> ReadWatched(CFile& file, std::uint8_t* pBytes, std::size_t size,
+                                       const ProgressFn& progress) {
+    if (!progress)
+        return file.Read(pBytes, size);
+    constexpr std::size_t STEP = 4 * PROGRESS_STEP;
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t want = std::min(STEP, size - done);
+        const std::size_t got = file.Read(pBytes + done, want);
+        done += got;
+        if (got != want)
+            break;
+        if (!progress(done, size))
+            return std::nullopt;
+    }
+    return done;
+}
+
 // Payloads follow the directory back to back; the stored offsets are kept
 // for display but not used to find the data. They are read in one go into
 // one block, which the entries share.
 ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& chain,
-                         LayoutReport& layout) {
+                         LayoutReport& layout, const ProgressFn& progress) {
     const auto n = static_cast<std::size_t>(count);
     std::uint64_t total = 0;
     if (ReadOutcome failed = MeasurePayloads(file, n, chain, layout, total);
@@ -117,7 +138,11 @@ ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& cha
         return failed;
     std::uint8_t* pBytes = nullptr;
     const PackedData block = PackedData::Allocate(static_cast<std::size_t>(total), &pBytes);
-    const std::size_t got = file.Read(pBytes, static_cast<std::size_t>(total));
+    const std::optional<std::size_t> read =
+        ReadWatched(file, pBytes, static_cast<std::size_t>(total), progress);
+    if (!read)
+        return {ReadStatus::Cancelled, {}, nullptr, {}};
+    const std::size_t got = *read;
     if (got != total)
         return Failure(file, "The file ends inside the data of entry " +
                                  Position(EntryHolding(chain, got), n) + ".");
@@ -132,7 +157,7 @@ ReadOutcome ReadPayloads(CFile& file, std::int32_t count, const CEntryChain& cha
 
 } // namespace
 
-ReadOutcome ReadArchive(CFile& file) {
+ReadOutcome ReadArchive(CFile& file, const ProgressFn& progress) {
     constexpr std::size_t MAGIC_SIZE = ARCHIVE_MAGIC.size();
     std::uint8_t header[ARCHIVE_HEADER_SIZE];
     const std::size_t got = file.Read(header, MAGIC_SIZE);
@@ -155,7 +180,7 @@ ReadOutcome ReadArchive(CFile& file) {
     CEntryChain chain;
     if (ReadOutcome failed = ReadDirectory(file, count, chain); failed.status != ReadStatus::Ok)
         return failed;
-    if (ReadOutcome failed = ReadPayloads(file, count, chain, outcome.layout);
+    if (ReadOutcome failed = ReadPayloads(file, count, chain, outcome.layout, progress);
         failed.status != ReadStatus::Ok)
         return failed;
     outcome.pFirst = chain.Take();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/FileEntry.h"
+#include "platform/Progress.h"
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,7 @@ enum class ReadStatus {
     WrongMagic, // not an archive (also a file shorter than the magic)
     Damaged,    // the magic, then something that cannot be read safely
     ReadFailed, // the file reported an error (see CFile::GetError)
+    Cancelled,  // the progress callback stopped it
 };
 
 // Where a readable archive's directory disagrees with its data. The reader
@@ -41,4 +43,5 @@ struct ReadOutcome {
 // Reads a whole archive: header, directory and every payload in directory
 // order. Never reads past the file's length and never allocates more than
 // the file can hold; on anything but Ok no entry is left allocated.
-ReadOutcome ReadArchive(CFile& file);
+// progress, when given, hears how much of the data is read.
+ReadOutcome ReadArchive(CFile& file, const ProgressFn& progress = {});

@@ -21,9 +21,35 @@ bool LayoutFits(const COstrevaneDoc& doc, std::int32_t count) {
     return true;
 }
 
+// Writes every payload, in steps when someone watches; false when the
+// watcher cancelled.
+bool WritePayloads(CFile& file, const COstrevaneDoc& doc, const ProgressFn& progress) {
+    if (!progress) {
+        for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext)
+            file.Write(p->m_data.data(), p->m_data.size());
+        return true;
+    }
+    std::uint64_t total = 0;
+    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext)
+        total += p->m_data.size();
+    constexpr std::size_t STEP = 4 * PROGRESS_STEP;
+    std::uint64_t done = 0, reported = 0;
+    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
+        for (std::size_t at = 0; at < p->m_data.size();) {
+            const std::size_t n = std::min(STEP, p->m_data.size() - at);
+            file.Write(p->m_data.data() + at, n);
+            at += n;
+            done += n;
+            if (done - reported >= STEP && !progress(reported = done, total))
+                return false;
+        }
+    }
+    return progress(total, total);
+}
+
 } // namespace
 
-WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc) {
+WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc, const ProgressFn& progress) {
     const std::int32_t count = doc.CountEntries();
     if (!LayoutFits(doc, count))
         return {WriteStatus::TooLarge,
@@ -38,7 +64,7 @@ WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc) {
         EncodeRecord(p->Record(), record);
         file.Write(record, sizeof record);
     }
-    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext)
-        file.Write(p->m_data.data(), p->m_data.size());
+    if (!WritePayloads(file, doc, progress))
+        return {WriteStatus::Cancelled, {}};
     return {file.HasFailed() ? WriteStatus::WriteFailed : WriteStatus::Ok, {}};
 }

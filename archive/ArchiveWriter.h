@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Progress.h"
+
 #include <string>
 
 class CFile;
@@ -9,6 +11,7 @@ enum class WriteStatus {
     Ok,
     TooLarge,    // a payload would lie past 2^31 - 1; nothing was written
     WriteFailed, // the file reported an error (see CFile::GetError)
+    Cancelled,   // the progress callback stopped it
 };
 
 struct WriteOutcome {
@@ -18,5 +21,6 @@ struct WriteOutcome {
 
 // Writes the archive as the model holds it: header, every record in list
 // order (with the offsets the entries carry), then every payload. Checks the
-// layout first, so a refused archive writes no byte.
-WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc);
+// layout first, so a refused archive writes no byte. progress, when given,
+// hears how much of the data is written.
+WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc, const ProgressFn& progress = {});

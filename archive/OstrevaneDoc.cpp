@@ -193,7 +193,7 @@ void COstrevaneDoc::Serialize(CArchive& ar) {
 
 void COstrevaneDoc::Load(CArchive& ar) {
     DeleteAllEntries();
-    ReadOutcome outcome = ReadArchive(*ar.GetFile());
+    ReadOutcome outcome = ReadArchive(*ar.GetFile(), ar.GetProgress());
     switch (outcome.status) {
     case ReadStatus::Ok:
         m_pHead = outcome.pFirst;
@@ -208,15 +208,17 @@ void COstrevaneDoc::Load(CArchive& ar) {
         break;
     case ReadStatus::ReadFailed:
         return; // the framework reports the file's own error
+    case ReadStatus::Cancelled:
+        break;
     }
     OnNewDocument();
     ar.MarkRefused();
 }
 
 void COstrevaneDoc::Store(CArchive& ar) {
-    const WriteOutcome outcome = WriteArchive(*ar.GetFile(), *this);
-    if (outcome.status == WriteStatus::TooLarge) {
+    const WriteOutcome outcome = WriteArchive(*ar.GetFile(), *this, ar.GetProgress());
+    if (outcome.status == WriteStatus::TooLarge)
         MessageBox(nullptr, "Cannot save this archive\n" + outcome.detail, "Error", MB_OK);
+    if (outcome.status == WriteStatus::TooLarge || outcome.status == WriteStatus::Cancelled)
         ar.MarkRefused();
-    }
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "platform/Progress.h"
+
+#include <utility>
+
 class CFile;
 
 // The document's handle on the file being loaded or stored. It keeps no
@@ -16,8 +20,13 @@ public:
     void Flush() {}
     CFile* GetFile() const { return m_pFile; }
 
+    // Hears how far the load or store has gone; false from it cancels.
+    void SetProgress(ProgressFn progress) { m_progress = std::move(progress); }
+    const ProgressFn& GetProgress() const { return m_progress; }
+
     // Serialize calls this when it refused the file or the save after
-    // showing its own message; the framework then adds no message of its own.
+    // showing its own message, or when the user cancelled it; the framework
+    // then adds no message of its own.
     void MarkRefused() { m_bRefused = true; }
     bool IsRefused() const { return m_bRefused; }
 
@@ -25,4 +34,5 @@ private:
     CFile* m_pFile;
     Mode m_nMode;
     bool m_bRefused = false;
+    ProgressFn m_progress;
 };

@@ -71,6 +71,7 @@ bool CDocument::OnOpenDocument(const std::string& path) {
         return false;
     }
     CArchive ar(&file, CArchive::load);
+    ar.SetProgress(m_progress.report);
     DeleteContents();
     try {
         Serialize(ar);
@@ -96,6 +97,7 @@ bool CDocument::OnSaveDocument(const std::string& path, CArchiveLock* pHeldLock)
         return false;
     }
     CArchive ar(&file, CArchive::store);
+    ar.SetProgress(m_progress.report);
     try {
         Serialize(ar);
     } catch (const std::bad_alloc&) {
@@ -105,6 +107,8 @@ bool CDocument::OnSaveDocument(const std::string& path, CArchiveLock* pHeldLock)
         file.Abort();
         return false;
     }
+    if (m_progress.committing)
+        m_progress.committing();
     if (file.HasFailed() || !file.Commit(pHeldLock)) {
         file.Abort();
         ReportFileError("Cannot save", path, file.GetErrorText());

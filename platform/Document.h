@@ -2,14 +2,26 @@
 
 #include "platform/FileIdentity.h"
 #include "platform/Object.h"
+#include "platform/Progress.h"
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CArchive;
 class CArchiveLock;
 class CView;
+
+// Hears how far a long open or save has gone (bytes of the file, done of
+// total). report returning false cancels the work: a cancelled open leaves
+// a new, empty document, a cancelled save the file on disk as it was.
+// committing is called before a save's last step (syncing and renaming the
+// file into place), from which on it can no longer be cancelled.
+struct SDocumentProgress {
+    ProgressFn report;
+    std::function<void()> committing;
+};
 
 // The document side of the document/view protocol: modified flag, path and
 // title, the attached views, and opening and saving through Serialize.
@@ -50,6 +62,8 @@ public:
     // file on disk is then unchanged and the modified flag stays as it was.
     virtual bool OnSaveDocument(const std::string& path, CArchiveLock* pHeldLock = nullptr);
     bool WasLoadRefused() const { return m_bLoadRefused; }
+    // For the opens and saves that follow; an empty one reports nothing.
+    void SetProgress(SDocumentProgress progress) { m_progress = std::move(progress); }
     // The file as the last open read it or the last save wrote it; nothing
     // (bExists false) for a new document. Another program's change to the
     // file shows as a different identity of the path.
@@ -66,5 +80,6 @@ private:
     bool m_bLoadRefused = false;
     std::string m_strPathName;
     FileIdentity m_diskIdentity;
+    SDocumentProgress m_progress;
     std::vector<CView*> m_views;
 };

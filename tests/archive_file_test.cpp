@@ -275,6 +275,50 @@ TEST(ArchiveFile, FailedSavesLeaveTheOldFileWhole) {
     }
 }
 
+// Long opens and saves report how far they have gone and can be cancelled:
+// a cancelled open leaves a new document, a cancelled save the old file,
+// and a save can no longer be cancelled once it is committing.
+TEST(ArchiveFile, OpensAndSavesReportProgressAndCanBeCancelled) {
+    TempDir dir;
+    const std::string path = dir.File("big.dat");
+    const Bytes archive = ArchiveBuilder()
+                              .Entry(1, 1, "One", Bytes(9 << 20, 1))
+                              .Entry(1, 2, "Two", Bytes(3 << 20, 2))
+                              .Build();
+    for (const int cancelAt : {-1, 0, 1}) {
+        SCOPED_TRACE(cancelAt);
+        WriteBytes(path, archive);
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+        bool bCommitting = false;
+        COstrevaneDoc doc;
+        doc.SetProgress({[&](std::uint64_t done, std::uint64_t total) {
+                             reports.emplace_back(done, total);
+                             return static_cast<int>(reports.size()) - 1 != cancelAt;
+                         },
+                         [&] { bCommitting = true; }});
+        ASSERT_TRUE(doc.OnOpenDocument(path));
+        EXPECT_EQ(doc.CountEntries(), cancelAt < 0 ? 2 : 0);
+        EXPECT_EQ(doc.WasLoadRefused(), cancelAt >= 0);
+        ASSERT_GE(reports.size(), cancelAt < 0 ? 3u : 1u);
+        EXPECT_EQ(reports.back().second, 12u << 20);
+        if (cancelAt >= 0)
+            continue;
+        EXPECT_EQ(reports.back().first, 12u << 20);
+        doc.RemoveEntry(doc.m_pHead->m_pNext);
+        for (const int saveCancelAt : {0, -1}) {
+            int calls = 0;
+            bCommitting = false;
+            doc.SetProgress({[&](std::uint64_t, std::uint64_t) { return calls++ != saveCancelAt; },
+                             [&] { bCommitting = true; }});
+            EXPECT_EQ(doc.OnSaveDocument(path), saveCancelAt < 0);
+            EXPECT_EQ(bCommitting, saveCancelAt < 0);
+            EXPECT_EQ(ReadBytes(path).size(),
+                      saveCancelAt < 0 ? 12u + 36u + (9u << 20) : archive.size());
+            EXPECT_EQ(dir.Listing(), std::vector<std::string>{"big.dat"});
+        }
+    }
+}
+
 TEST(ArchiveFile, LayoutPastTwoGigabytesIsRefusedBeforeWriting) {
     TempDir dir;
     const std::string path = dir.File("archive.dat");

@@ -4,7 +4,7 @@
 #include "codec/Packer.h"
 #include "codec/Unpacker.h"
 #include "platform/LargeMemory.h"
-#include "transfer/Progress.h"
+#include "platform/Progress.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transfer/Progress.h"
+#include "platform/Progress.h"
 
 #include <string>
 #include <string_view>

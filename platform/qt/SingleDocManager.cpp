@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "platform/qt/FileDialog.h"
 #include "platform/qt/QtMessageBox.h"
+#include "platform/qt/WaitProgress.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -37,9 +38,15 @@ bool CSingleDocManager::OpenDocumentFile(const QString& path) {
         return false;
     const QString absolute = QFileInfo(path).absoluteFilePath();
     // A file that cannot be opened leaves the document as it was; one that
-    // fails while loading leaves a new, empty one. Either way the views show
-    // what the document now holds.
-    const bool bOpened = m_doc.OnOpenDocument(absolute.toStdString());
+    // fails while loading, or whose loading is cancelled, leaves a new, empty
+    // one. Either way the views show what the document now holds.
+    bool bOpened = false;
+    {
+        CWaitProgress wait(m_pFrame, "Opening " + absolute);
+        m_doc.SetProgress({wait.Callback(), {}});
+        bOpened = m_doc.OnOpenDocument(absolute.toStdString());
+        m_doc.SetProgress({});
+    }
     const bool bLoaded = bOpened && !m_doc.WasLoadRefused();
     if (bLoaded)
         m_recent.Add(absolute);
@@ -113,7 +120,17 @@ bool CSingleDocManager::DoSave(const QString& path) {
     if (m_confirmSave && !m_confirmSave())
         return false;
     CArchiveLock lock;
-    if (!LockForSave(target, lock) || !m_doc.OnSaveDocument(target, &lock))
+    if (!LockForSave(target, lock))
+        return false;
+    bool bSaved = false;
+    {
+        // Cancel is offered while the file being replaced is still whole.
+        CWaitProgress wait(m_pFrame, "Saving " + absolute);
+        m_doc.SetProgress({wait.Callback(), [&wait] { wait.ForbidCancel(); }});
+        bSaved = m_doc.OnSaveDocument(target, &lock);
+        m_doc.SetProgress({});
+    }
+    if (!bSaved)
         return false;
     m_recent.Add(absolute);
     if (m_onDocumentSaved)

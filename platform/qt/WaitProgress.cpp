@@ -23,9 +23,18 @@ ProgressFn CWaitProgress::Callback() {
     return [this](std::uint64_t done, std::uint64_t total) { return Report(done, total); };
 }
 
+void CWaitProgress::ForbidCancel() {
+    m_bCancellable = false;
+    if (m_pDialog) {
+        m_pDialog->setCancelButton(nullptr);
+        QApplication::processEvents();
+    }
+}
+
 bool CWaitProgress::Report(std::uint64_t done, std::uint64_t total) {
     if (!m_pDialog && m_clock.elapsed() >= DELAY_MS) {
-        m_pDialog = std::make_unique<QProgressDialog>(m_label, "Cancel", 0, STEPS, m_pOwner);
+        m_pDialog = std::make_unique<QProgressDialog>(
+            m_label, m_bCancellable ? "Cancel" : QString(), 0, STEPS, m_pOwner);
         m_pDialog->setWindowModality(Qt::WindowModal);
         m_pDialog->setMinimumDuration(0);
         m_pDialog->setAutoClose(false);

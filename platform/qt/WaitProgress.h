@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transfer/Progress.h"
+#include "platform/Progress.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -23,6 +23,8 @@ public:
     // The callback for the work; valid while this object lives.
     ProgressFn Callback();
     bool Report(std::uint64_t done, std::uint64_t total);
+    // From now on the work cannot be cancelled: the dialog shows no Cancel.
+    void ForbidCancel();
 
     // How long before the dialog appears.
     static constexpr int DELAY_MS = 500;
@@ -32,4 +34,5 @@ private:
     QString m_label;
     QElapsedTimer m_clock;
     std::unique_ptr<QProgressDialog> m_pDialog;
+    bool m_bCancellable = true;
 };
