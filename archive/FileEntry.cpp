@@ -76,7 +76,7 @@ void CFileEntry::operator delete(CFileEntry* p, std::destroying_delete_t) {
     const std::uint32_t slot = p->m_blockSlot;
     p->~CFileEntry();
     if (slot == NOT_IN_BLOCK) {
-        ::operator delete(static_cast<void*>(p), sizeof(CFileEntry));
+        ::operator delete(static_cast<void*>(p));
         return;
     }
     auto* head = reinterpret_cast<SEntryBlockHead*>(reinterpret_cast<std::uint8_t*>(p - slot) -

@@ -16,3 +16,4 @@ void AddAddCommand(CLI::App& app, int& status);
 void AddExtractCommands(CLI::App& app, int& status);
 void AddEditCommands(CLI::App& app, int& status);
 void AddCheckCommand(CLI::App& app, int& status);
+void AddInfoCommands(CLI::App& app, int& status);

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     AddExtractCommands(app, status);
     AddEditCommands(app, status);
     AddCheckCommand(app, status);
+    AddInfoCommands(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -90,23 +90,6 @@ CUnpacker::~CUnpacker() {
     std::free(m_pStack);
 }
 
-template <typename T>
-CUnpacker::SCodeTable<T>::~SCodeTable() {
-    FreeZeroed(p, codes * sizeof(T));
-}
-
-template <typename T>
-bool CUnpacker::SCodeTable<T>::Resize(std::uint64_t count) {
-    if (count > SIZE_MAX / sizeof(T))
-        return false;
-    void* q = ResizeZeroed(p, codes * sizeof(T), count * sizeof(T));
-    if (q == nullptr)
-        return false;
-    p = static_cast<T*>(q);
-    codes = count;
-    return true;
-}
-
 // Makes the tables hold size codes, keeping the current ones (none at first).
 bool CUnpacker::CreateTables(std::uint64_t size) {
     const bool grown =

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LargeMemory.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -183,8 +185,18 @@ private:
         SCodeTable() = default;
         SCodeTable(const SCodeTable&) = delete;
         SCodeTable& operator=(const SCodeTable&) = delete;
-        ~SCodeTable();
-        bool Resize(std::uint64_t count);
+        ~SCodeTable() { FreeZeroed(p, codes * sizeof(T)); }
+        // False, keeping the table as it was, when memory runs out.
+        bool Resize(std::uint64_t count) {
+            if (count > SIZE_MAX / sizeof(T))
+                return false;
+            void* q = ResizeZeroed(p, codes * sizeof(T), count * sizeof(T));
+            if (q == nullptr)
+                return false;
+            p = static_cast<T*>(q);
+            codes = count;
+            return true;
+        }
     };
 
     // The entry, prefix and suffix tables; each holds m_tableSize codes once

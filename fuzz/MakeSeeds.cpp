@@ -1,7 +1,9 @@
 // Writes the seed inputs of the fuzz targets into <folder>/<target>/: valid
 // and damaged archives, packed streams made by the packer with the prefix
-// the unpacker target reads, inputs for the round trip in both modes, and
-// sound files with good and bad headers. Every file stays under 4 KiB.
+// the unpacker target reads, inputs for the round trip in both modes, sound
+// files with good and bad headers, and contents for the classifier: bitmaps
+// of each header kind, waves of two formats and one whose data size lies,
+// and junk. Every file stays under 4 KiB.
 //
 // Usage: fuzz_make_seeds <corpus folder>
 
@@ -315,6 +317,52 @@ void MakeWaveSeeds() {
     Save(target, "empty.wav", {});
 }
 
+// A bitmap: file header, a header of headerSize bytes (the core header's
+// layout for 12, else the info header's, zero past its fields), pixels.
+Bytes Bitmap(std::uint32_t headerSize, std::int32_t width, std::int32_t height, std::uint16_t bits,
+             const Bytes& pixels) {
+    Bytes out;
+    PutText(out, "BM");
+    PutLittleEndian(out, 14 + headerSize + static_cast<std::uint32_t>(pixels.size()));
+    PutLittleEndian(out, 0);
+    PutLittleEndian(out, 14 + headerSize);
+    PutLittleEndian(out, headerSize);
+    if (headerSize == 12) {
+        PutLittleEndian16(out, static_cast<std::uint16_t>(width));
+        PutLittleEndian16(out, static_cast<std::uint16_t>(height));
+    } else {
+        PutLittleEndian(out, static_cast<std::uint32_t>(width));
+        PutLittleEndian(out, static_cast<std::uint32_t>(height));
+    }
+    PutLittleEndian16(out, 1);
+    PutLittleEndian16(out, bits);
+    out.resize(14 + headerSize);
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+}
+
+void MakeContentInfoSeeds() {
+    const std::string target = "content_info_fuzz";
+    Save(target, "small.bmp", Bitmap(40, 4, 2, 8, Noise(8, 21)));
+    Save(target, "top-down.bmp", Bitmap(40, 2, -2, 24, Noise(16, 22)));
+    Save(target, "core-header.bmp", Bitmap(12, 3, 3, 8, Noise(12, 23)));
+    Bytes tone;
+    for (int i = 0; i < 300; ++i)
+        tone.push_back(static_cast<std::uint8_t>(128 + ((i / 5) % 2 == 0 ? 50 : -50)));
+    const SWaveFormat mono;
+    Save(target, "mono-8-bit.wav", Wave(mono, tone));
+    SWaveFormat stereo;
+    stereo.channels = 2;
+    stereo.bits = 16;
+    stereo.rate = 22050;
+    Save(target, "stereo-16-bit.wav", Wave(stereo, Noise(400, 24)));
+    // The data chunk claims far more than follows it.
+    Bytes lying = Wave(mono, tone);
+    WriteLittleEndian32(lying.data() + 40, 100000);
+    Save(target, "lying-data-size.wav", lying);
+    Save(target, "junk.bin", Noise(300, 25));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -327,5 +375,6 @@ int main(int argc, char** argv) {
     MakeUnpackerSeeds();
     MakeRoundTripSeeds();
     MakeWaveSeeds();
+    MakeContentInfoSeeds();
     return g_bFailed ? 1 : 0;
 }

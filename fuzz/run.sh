@@ -10,7 +10,7 @@
 # Usage: fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]
 #   BUILD_DIR  build folder; configured with clang and -DOSTREVANE_FUZZ=ON when new
 #   SECONDS    fuzzing time per target (default 60)
-#   TARGET     targets to run (default: all four)
+#   TARGET     targets to run (default: all of them)
 set -uo pipefail
 
 if [[ $# -lt 1 ]]; then
@@ -25,7 +25,7 @@ seconds="${2:-60}"
 shift $(($# >= 2 ? 2 : 1))
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
-    targets=(archive_reader_fuzz unpacker_fuzz roundtrip_fuzz wave_import_fuzz)
+    targets=(archive_reader_fuzz unpacker_fuzz roundtrip_fuzz wave_import_fuzz content_info_fuzz)
 fi
 
 # Longest input per target: archives, sound files and round-trip material

@@ -15,5 +15,5 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libcli11-dev nlohmann-json3-dev qt6-base-dev
-    libqt6svg6 fonts-dejavu-core)
+    libqt6svg6 fonts-dejavu-core libasound2-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)

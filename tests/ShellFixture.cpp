@@ -4,6 +4,7 @@
 #include "ui/EntryTableModel.h"
 #include "ui/MainFrame.h"
 #include "ui/OstrevaneView.h"
+#include "ui/PreviewPane.h"
 
 #include <QDialog>
 #include <QSettings>
@@ -46,9 +47,13 @@ ShellTest::~ShellTest() {
     SetFileDialogHandler(m_previousFileDialog);
 }
 
+// The previews play into a silent sink: tests never touch the sound device.
 bool ShellTest::Start(const QStringList& arguments) {
     m_pApp = std::make_unique<COstrevaneApp>();
-    return m_pApp->InitInstance(QStringList{"ostrevane"} + arguments);
+    const bool bStarted = m_pApp->InitInstance(QStringList{"ostrevane"} + arguments);
+    if (m_pApp->Preview() != nullptr)
+        m_pApp->Preview()->SetSoundOutputFactory([this] { return &m_silence; });
+    return bStarted;
 }
 
 CMainFrame& ShellTest::Frame() const {

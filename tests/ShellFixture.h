@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SoundOutput.h"
 #include "platform/qt/FileDialog.h"
 #include "platform/qt/Modal.h"
 #include "tests/ArchiveBuilder.h"
@@ -86,6 +87,7 @@ protected:
 
     TempDir m_dir;
     MessageRecorder m_messages;
+    CSilentSoundOutput m_silence;
 
 private:
     std::unique_ptr<COstrevaneApp> m_pApp;

@@ -73,6 +73,15 @@ TEST_F(OstrMemory, AnEntryWhoseDictionaryCannotFitWantsMemoryAndIsNotDamaged) {
     EXPECT_EQ(extract.status, 1);
     EXPECT_EQ(extract.err, "error: There is not enough memory to unpack that entry\n");
     EXPECT_EQ(dir.Listing(), std::vector<std::string>{"archive.dat"});
+    const std::vector<std::string> reading[] = {{"info", path, "1:1"},
+                                                {"waveform", path, "1:1", "--columns", "9"}};
+    for (const std::vector<std::string>& args : reading) {
+        SCOPED_TRACE(args[0]);
+        const Result info = OstrLimited(args);
+        EXPECT_EQ(info.status, 1);
+        EXPECT_EQ(info.err, extract.err);
+        EXPECT_EQ(info.out, "");
+    }
 
     const Result unlimited = Ostr({"check", path});
     EXPECT_EQ(unlimited.status, 0) << unlimited.err;

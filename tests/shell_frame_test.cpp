@@ -56,7 +56,7 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrderWithItsText) {
     EXPECT_EQ(MenuTexts(Frame().Menu(1)),
               QStringList({"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                            "&Paste\tCtrl+V"}));
-    EXPECT_EQ(MenuTexts(Frame().Menu(2)), QStringList({"&Toolbar", "&Status Bar"}));
+    EXPECT_EQ(MenuTexts(Frame().Menu(2)), QStringList({"&Toolbar", "&Status Bar", "Pre&view"}));
     EXPECT_EQ(MenuTexts(Frame().Menu(3)), QStringList({"&About Ostrevane..."}));
 }
 

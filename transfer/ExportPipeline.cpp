@@ -107,6 +107,13 @@ ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& pat
     }
 }
 
+UnpackStatus UnpackContent(const CFileEntry& entry, ByteBuffer& out, const ProgressFn& progress) {
+    const UnpackStatus status = UnpackEntryData(entry, out, nullptr, progress);
+    if (status == UnpackStatus::Ok && entry.m_type == ENTRY_SOUND)
+        CDeltaDecoder().Decode(out.data(), out.size());
+    return status;
+}
+
 bool ContentStartsWith(const CFileEntry& entry, std::string_view prefix) {
     if (entry.m_size < 0 || static_cast<std::size_t>(entry.m_size) < prefix.size())
         return false;

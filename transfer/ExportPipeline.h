@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Progress.h"
+#include "transfer/EntryPacking.h"
 
 #include <string>
 #include <string_view>
@@ -48,6 +49,12 @@ ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& pat
 // (caption "error"); a cancel shows nothing.
 ExportResult ExportEntry(const CFileEntry& entry, const std::string& path, void* pOwner,
                          const ProgressFn& progress = {});
+
+// The entry's content, what export writes: its data unpacked to exactly
+// m_size bytes, a sound's restored by the running sum. Shows no message.
+// out is left empty unless the result is Ok.
+UnpackStatus UnpackContent(const CFileEntry& entry, ByteBuffer& out,
+                           const ProgressFn& progress = {});
 
 // Whether the entry's content (what export writes, before a sound's running
 // sum) starts with prefix; unpacks no more than that. False for data that

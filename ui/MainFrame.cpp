@@ -45,6 +45,7 @@ const std::vector<SCommandText>& CommandTexts() {
         {ID_EDIT_PASTE, "&Paste\tCtrl+V", {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}},
         {ID_VIEW_TOOLBAR, "&Toolbar", {}},
         {ID_VIEW_STATUS_BAR, "&Status Bar", {}},
+        {ID_VIEW_PREVIEW, "Pre&view", {}},
         {ID_APP_ABOUT, "&About Ostrevane...", {}},
         {ID_NEXT_PANE, "Next Pane", {QKeySequence("F6")}},
         {ID_PREV_PANE, "Previous Pane", {QKeySequence("Shift+F6")}},
@@ -123,6 +124,7 @@ void CMainFrame::CreateActions() {
     }
     m_commands.Action(ID_VIEW_TOOLBAR)->setCheckable(true);
     m_commands.Action(ID_VIEW_STATUS_BAR)->setCheckable(true);
+    m_commands.Action(ID_VIEW_PREVIEW)->setCheckable(true);
 }
 
 void CMainFrame::CreateMenus() {
@@ -147,7 +149,7 @@ void CMainFrame::CreateMenus() {
     pEdit->addSeparator();
     add(pEdit, {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
     QMenu* pView = menuBar()->addMenu("&View");
-    add(pView, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
+    add(pView, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PREVIEW});
     QMenu* pHelp = menuBar()->addMenu("&Help");
     add(pHelp, {ID_APP_ABOUT});
     m_menus = {pFile, pEdit, pView, pHelp};

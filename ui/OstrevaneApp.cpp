@@ -3,6 +3,7 @@
 #include "archive/ArchiveFormat.h"
 #include "archive/OstrevaneDoc.h"
 #include "platform/MessageBox.h"
+#include "platform/SoundOutput.h"
 #include "platform/qt/DesktopRegistration.h"
 #include "platform/qt/Modal.h"
 #include "platform/qt/QtMessageBox.h"
@@ -12,6 +13,7 @@
 #include "ui/EntryTableModel.h"
 #include "ui/MainFrame.h"
 #include "ui/OstrevaneView.h"
+#include "ui/PreviewPane.h"
 #include "ui/Resource.h"
 #include "ui/StringTable.h"
 #include "ui/TablePrinter.h"
@@ -26,11 +28,16 @@
 #include <QSettings>
 #include <QShortcut>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 // The main window's size and place, kept between runs.
 const char* const WINDOW_KEY = "Window/geometry";
+// Its bars and the preview pane: shown or not, and their sizes.
+const char* const WINDOW_STATE_KEY = "Window/state";
+// The preview pane's first width: a hex line of 16 bytes fits.
+constexpr int FIRST_PREVIEW_WIDTH = 600;
 } // namespace
 
 COstrevaneApp::COstrevaneApp() = default;
@@ -86,7 +93,31 @@ bool COstrevaneApp::CreateFrame() {
     m_pFrame->m_dropFiles = [this](const QStringList& paths) { OnDropFiles(paths); };
     m_pFrame->m_openRecentFile = [this](int index) { m_pManager->OnOpenRecentFile(index); };
     AddCommandHandlers();
+    AddPreview();
     return true;
+}
+
+// The preview dock on the right, shown by default, following the selection.
+void COstrevaneApp::AddPreview() {
+    m_pPreview = new CPreviewPane(m_pFrame.get());
+    m_pFrame->addDockWidget(Qt::RightDockWidgetArea, m_pPreview);
+    m_pPreview->SetSoundOutputFactory([this] {
+        if (!m_pSound)
+            m_pSound = MakeAlsaSoundOutput();
+        return m_pSound.get();
+    });
+    CPreviewPane* pPane = m_pPreview;
+    COstrevaneView* pView = m_pView;
+    QObject::connect(pView, &COstrevaneView::SelectionStateChanged, pPane,
+                     [pPane, pView] { pPane->ShowEntry(pView->GetSelectedEntry()); });
+    QObject::connect(pView, &COstrevaneView::PlayToggleRequested, pPane, &CPreviewPane::TogglePlay);
+    m_commands.OnCommand(ID_VIEW_PREVIEW, [pPane] { pPane->setVisible(pPane->isHidden()); });
+    m_commands.OnUpdate(ID_VIEW_PREVIEW, [pPane](CCmdUI* pCmdUI) {
+        pCmdUI->Enable();
+        pCmdUI->SetCheck(!pPane->isHidden());
+    });
+    QObject::connect(pPane, &QDockWidget::visibilityChanged, pPane,
+                     [this] { m_commands.Update(ID_VIEW_PREVIEW); });
 }
 
 void COstrevaneApp::AddCommandHandlers() {
@@ -245,21 +276,29 @@ bool COstrevaneApp::CanClose() {
         return false;
     m_pManager->SaveStdProfileSettings();
     QSettings().setValue(WINDOW_KEY, m_pFrame->saveGeometry());
+    QSettings().setValue(WINDOW_STATE_KEY, m_pFrame->saveState());
     return true;
 }
 
-// Where the last run left the window; the first time 800 by 500, or less
-// where the screen's free area is smaller (at most 90% of it).
+// Where the last run left the window and its panes. The first time the
+// window is 1150 by 650, or less where the screen's free area is smaller
+// (at most 90% of it), and the preview pane takes up to two fifths of it.
 void COstrevaneApp::PlaceFrame() {
-    if (m_pFrame->restoreGeometry(QSettings().value(WINDOW_KEY).toByteArray()))
-        return;
-    QSize size(800, 500);
-    if (const QScreen* pScreen = m_pFrame->screen()) {
-        const QRect free = pScreen->availableGeometry();
-        size = size.boundedTo(free.size() * 0.9);
-        m_pFrame->resize(size);
-        m_pFrame->move(free.center() - m_pFrame->rect().center());
-        return;
+    const bool bStateRestored =
+        m_pFrame->restoreState(QSettings().value(WINDOW_STATE_KEY).toByteArray());
+    if (!m_pFrame->restoreGeometry(QSettings().value(WINDOW_KEY).toByteArray())) {
+        QSize size(1150, 650);
+        if (const QScreen* pScreen = m_pFrame->screen()) {
+            const QRect free = pScreen->availableGeometry();
+            size = size.boundedTo(free.size() * 0.9);
+            m_pFrame->resize(size);
+            m_pFrame->move(free.center() - m_pFrame->rect().center());
+        } else {
+            m_pFrame->resize(size);
+        }
     }
-    m_pFrame->resize(size);
+    if (!bStateRestored)
+        m_pFrame->resizeDocks({m_pPreview},
+                              {std::min(FIRST_PREVIEW_WIDTH, m_pFrame->width() * 2 / 5)},
+                              Qt::Horizontal);
 }

@@ -10,7 +10,9 @@ class CMainFrame;
 class COstrevaneDoc;
 class COstrevaneView;
 class CSingleDocManager;
+class CPreviewPane;
 class CUndoHistory;
+class ISoundOutput;
 
 // The desktop program: one document, one main frame and one view, made once
 // and reused for every New and Open.
@@ -36,6 +38,7 @@ public:
     COstrevaneView* View() const { return m_pView; }
     CSingleDocManager* Manager() const { return m_pManager.get(); }
     CUndoHistory* History() const { return m_pHistory.get(); }
+    CPreviewPane* Preview() const { return m_pPreview; }
     CCommandMap& Commands() { return m_commands; }
 
 private:
@@ -43,6 +46,7 @@ private:
     void AddCommandHandlers();
     void AddViewCommands();
     void AddEditCommands();
+    void AddPreview();
     bool ProcessShellCommand(const QStringList& arguments);
     void RefreshFrame();
     void ShowEntryCount();
@@ -52,9 +56,13 @@ private:
     bool ConfirmLayoutRewrite();
 
     CCommandMap m_commands;
+    // Made when a sound is first shown; outlives the frame, whose preview
+    // pane plays through it.
+    std::unique_ptr<ISoundOutput> m_pSound;
     std::unique_ptr<COstrevaneDoc> m_pDoc;
     std::unique_ptr<CMainFrame> m_pFrame;
-    COstrevaneView* m_pView = nullptr; // owned by the frame
+    COstrevaneView* m_pView = nullptr;  // owned by the frame
+    CPreviewPane* m_pPreview = nullptr; // owned by the frame
     std::unique_ptr<CSingleDocManager> m_pManager;
     // Declared after the document, so that it goes first.
     std::unique_ptr<CUndoHistory> m_pHistory;

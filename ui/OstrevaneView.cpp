@@ -61,6 +61,10 @@ void COstrevaneView::keyPressEvent(QKeyEvent* pEvent) {
         OnRowActivated();
         return;
     }
+    if (pEvent->key() == Qt::Key_Space && pEvent->modifiers() == Qt::NoModifier) {
+        emit PlayToggleRequested();
+        return;
+    }
     if (pEvent->key() == Qt::Key_Delete && pEvent->modifiers() == Qt::NoModifier) {
         OnEditCut();
         return;

@@ -71,6 +71,8 @@ signals:
     // The selection changed or the rows were rebuilt: commands that depend
     // on the selection need updating.
     void SelectionStateChanged();
+    // Space in the list: play or stop the previewed sound.
+    void PlayToggleRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* pEvent) override;

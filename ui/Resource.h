@@ -9,6 +9,7 @@ inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int ID_FILE_IMPORT = 32771;
 inline constexpr int ID_FILE_EXPORT = 32772;
 inline constexpr int ID_FILE_EXPORT_ALL = 32773;
+inline constexpr int ID_VIEW_PREVIEW = 32774;
 
 inline constexpr int AFX_IDS_APP_TITLE = 57344;
 inline constexpr int AFX_IDS_IDLEMESSAGE = 57345;

@@ -13,6 +13,7 @@ const std::map<int, const char*>& Strings() {
         {IDR_MAINFRAME, DOC_TEMPLATE_STRING},
         {ID_FILE_IMPORT, "Import SelectedFile"},
         {ID_FILE_EXPORT, "Export Selected File"},
+        {ID_VIEW_PREVIEW, "Show or hide the preview pane\nToggle Preview"},
         {ID_FILE_EXPORT_ALL, "Export every entry into a folder, one file each\nExport All"},
         {AFX_IDS_APP_TITLE, "Ostrevane"},
         {AFX_IDS_IDLEMESSAGE, "Ready"},
