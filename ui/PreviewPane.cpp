@@ -26,6 +26,7 @@ constexpr std::uint64_t CACHE_BYTES = std::uint64_t{8} << 20;
 constexpr int TICK_MS = 30;
 
 const char* const NO_SOUND = "No sound output is available";
+const char* const NOTHING_SELECTED = "Select an entry to see it here";
 
 // m:ss.mmm
 QString Duration(std::uint64_t ms) {
@@ -64,6 +65,7 @@ CPreviewPane::CPreviewPane(QWidget* pParent)
     m_pPages->insertWidget(SOUND_PAGE, MakeSoundPage());
     m_pPages->insertWidget(HEX_PAGE, MakeHexPage());
     setWidget(m_pPages);
+    ShowMessage(NOTHING_SELECTED);
     m_pTick->setInterval(TICK_MS);
     connect(m_pTick, &QTimer::timeout, this, &CPreviewPane::Tick);
 }
@@ -117,7 +119,7 @@ void CPreviewPane::ShowEntry(const CFileEntry* pEntry) {
         m_pending.reset();
         m_pWanted->store(++m_generation);
         m_pShown.reset();
-        ShowMessage(QString());
+        ShowMessage(NOTHING_SELECTED);
         return;
     }
     const SPreviewRequest request{pEntry->m_type, pEntry->m_size, pEntry->m_data};
