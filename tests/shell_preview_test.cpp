@@ -53,7 +53,6 @@ protected:
                                              .Packed(3, 5, "Huge", Bitmap(100000, 100000, true))
                                              .Packed(3, 6, "Wave", MakeWave(2205))
                                              .Build())}));
-        Pane().SetSoundOutputFactory([this] { return &m_sound; });
     }
 
     CPreviewPane& Pane() { return *App().Preview(); }
@@ -63,8 +62,6 @@ protected:
         SelectRow(row);
         ASSERT_TRUE(QTest::qWaitFor([this] { return !Pane().IsBusy(); }, 5000));
     }
-
-    CSilentSoundOutput m_sound;
 };
 
 TEST_F(PreviewTest, EachKindOfContentShowsAsWhatItIs) {
@@ -99,19 +96,19 @@ TEST_F(PreviewTest, SoundsPlayAndStopWithTheSelection) {
     ShowRow(1);
     EXPECT_TRUE(Pane().PlayButton()->isEnabled());
     QTest::keyClick(&View(), Qt::Key_Space);
-    ASSERT_EQ(m_sound.Played().size(), 1u);
-    EXPECT_EQ(m_sound.Played()[0].samples->size(), 11025u);
-    EXPECT_EQ(m_sound.Played()[0].format.sampleRate, 11025u);
+    ASSERT_EQ(m_silence.Played().size(), 1u);
+    EXPECT_EQ(m_silence.Played()[0].samples->size(), 11025u);
+    EXPECT_EQ(m_silence.Played()[0].format.sampleRate, 11025u);
     EXPECT_EQ(Pane().PlayButton()->text(), "Stop");
-    m_sound.Advance(5512);
+    m_silence.Advance(5512);
     QTest::qWait(80);
     EXPECT_NEAR(Pane().WaveformView()->Cursor(), 0.5, 0.01);
     Pane().PlayButton()->click();
-    EXPECT_FALSE(m_sound.IsPlaying());
+    EXPECT_FALSE(m_silence.IsPlaying());
     Pane().PlayButton()->click();
     ShowRow(0); // another entry stops it
-    EXPECT_FALSE(m_sound.IsPlaying());
-    EXPECT_EQ(m_sound.Played().size(), 2u);
+    EXPECT_FALSE(m_silence.IsPlaying());
+    EXPECT_EQ(m_silence.Played().size(), 2u);
 }
 
 TEST_F(PreviewTest, WithoutADevicePlayIsDisabledAndSaysWhy) {
@@ -122,6 +119,7 @@ TEST_F(PreviewTest, WithoutADevicePlayIsDisabledAndSaysWhy) {
     EXPECT_EQ(Pane().PlayButton()->toolTip(), "No sound output is available");
     QTest::keyClick(&View(), Qt::Key_Space);
     EXPECT_TRUE(none.Played().empty());
+    Pane().SetSoundOutputFactory([this] { return &m_silence; }); // none goes first
 }
 
 // Running down the rows keeps at most one job waiting; the last row's
