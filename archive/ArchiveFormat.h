@@ -14,8 +14,9 @@
 
 inline constexpr std::string_view ARCHIVE_MAGIC = "Ostr";
 inline constexpr std::size_t ARCHIVE_HEADER_SIZE = 12;
-// Where the header's fields lie; the version is written as ARCHIVE_VERSION
-// and ignored when read.
+// Where the header's fields lie. A save writes the version as
+// ARCHIVE_VERSION (`ostr pack` keeps the one its folder came with), and the
+// reader ignores it.
 inline constexpr std::size_t ARCHIVE_VERSION_AT = 4;
 inline constexpr std::size_t ARCHIVE_COUNT_AT = 8;
 inline constexpr std::int32_t ARCHIVE_VERSION = 1;

@@ -49,14 +49,15 @@ bool WritePayloads(CFile& file, const COstrevaneDoc& doc, const ProgressFn& prog
 
 } // namespace
 
-WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc, const ProgressFn& progress) {
+WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc, const ProgressFn& progress,
+                          std::int32_t version) {
     const std::int32_t count = doc.CountEntries();
     if (!LayoutFits(doc, count))
         return {WriteStatus::TooLarge,
                 "The archive would pass 2 GiB, and its file offsets cannot reach that far."};
     std::uint8_t header[ARCHIVE_HEADER_SIZE];
     std::copy(ARCHIVE_MAGIC.begin(), ARCHIVE_MAGIC.end(), header);
-    WriteLittleEndianInt32(header + ARCHIVE_VERSION_AT, ARCHIVE_VERSION);
+    WriteLittleEndianInt32(header + ARCHIVE_VERSION_AT, version);
     WriteLittleEndianInt32(header + ARCHIVE_COUNT_AT, count);
     file.Write(header, sizeof header);
     std::uint8_t record[ENTRY_RECORD_SIZE];

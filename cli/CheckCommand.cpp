@@ -106,7 +106,7 @@ int RunCheck(const CheckOptions& options) {
         std::printf("its directory does not match its data\n");
     if (counts.damaged > 0 || counts.outOfMemory > 0 || !doc.GetLayoutReport().IsEmpty())
         return OSTR_EXIT_FAILURE;
-    std::printf("%d entries, all sound\n", count);
+    std::printf("%d %s, none damaged\n", count, count == 1 ? "entry" : "entries");
     return OSTR_EXIT_OK;
 }
 

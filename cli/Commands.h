@@ -17,3 +17,5 @@ void AddExtractCommands(CLI::App& app, int& status);
 void AddEditCommands(CLI::App& app, int& status);
 void AddCheckCommand(CLI::App& app, int& status);
 void AddInfoCommands(CLI::App& app, int& status);
+// unpack, pack and diff.
+void AddFolderCommands(CLI::App& app, int& status);

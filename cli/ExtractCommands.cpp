@@ -2,10 +2,10 @@
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
-#include "transfer/ExportFileNames.h"
 #include "cli/TextOutput.h"
 #include "platform/FileIdentity.h"
 #include "platform/MessageBox.h"
+#include "transfer/ExportFileNames.h"
 #include "transfer/ExportPipeline.h"
 
 #include <cstdio>

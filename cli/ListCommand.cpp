@@ -15,16 +15,6 @@ struct ListOptions {
     bool bJson = false;
 };
 
-std::string NameHex(const EntryName& name) {
-    static constexpr char HEX_DIGITS[] = "0123456789abcdef";
-    std::string hex;
-    for (const std::uint8_t byte : name) {
-        hex += HEX_DIGITS[byte >> 4];
-        hex += HEX_DIGITS[byte & 0xF];
-    }
-    return hex;
-}
-
 void PrintTable(const COstrevaneDoc& doc) {
     std::vector<std::array<std::string, 6>> rows{
         {"ID", "Name", "Type", "Size", "Packed", "File Offset"}};

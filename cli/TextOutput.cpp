@@ -63,3 +63,13 @@ std::size_t DisplayWidth(const std::string& utf8) {
 void WriteOut(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
+
+std::string NameHex(const EntryName& name) {
+    static constexpr char HEX_DIGITS[] = "0123456789abcdef";
+    std::string hex;
+    for (const std::uint8_t byte : name) {
+        hex += HEX_DIGITS[byte >> 4];
+        hex += HEX_DIGITS[byte & 0xF];
+    }
+    return hex;
+}

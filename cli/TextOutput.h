@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/FileEntry.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -56,3 +58,7 @@ void PrintColumns(const std::vector<std::array<std::string, N>>& rows,
     }
     WriteOut(out);
 }
+
+// The 16 name bytes as 32 lowercase hex digits, as `list --json` and the
+// manifest give them.
+std::string NameHex(const EntryName& name);

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     AddEditCommands(app, status);
     AddCheckCommand(app, status);
     AddInfoCommands(app, status);
+    AddFolderCommands(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -85,7 +85,7 @@ TEST_F(OstrMemory, AnEntryWhoseDictionaryCannotFitWantsMemoryAndIsNotDamaged) {
 
     const Result unlimited = Ostr({"check", path});
     EXPECT_EQ(unlimited.status, 0) << unlimited.err;
-    EXPECT_EQ(unlimited.out, "1 entries, all sound\n");
+    EXPECT_EQ(unlimited.out, "1 entry, none damaged\n");
 }
 
 // 120 KB of packed data could hold 2 GiB, so the claim passes the first

@@ -163,7 +163,7 @@ TEST_F(OstrArchive, AddProposesIdAndNameAndExtractGivesTheFileBack) {
     EXPECT_EQ(ReadBytes(dir.File("out.wav")), MakeWave(3000));
     const Result r = Ostr({"check", archive});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "3 entries, all sound\n");
+    EXPECT_EQ(r.out, "3 entries, none damaged\n");
 }
 
 TEST_F(OstrArchive, ClashesNeedReplace) {
