@@ -80,7 +80,7 @@ int ChangeArchive(const std::string& path, const WriteOptions& options,
 CQuestionAnswerer::CQuestionAnswerer(bool bYes) {
     SetMessageBoxHandler(
         [bYes](void*, const std::string& text, const std::string& caption, unsigned style) {
-            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), OneLine(text).c_str());
             if ((style & MB_BUTTONMASK) != MB_YESNO)
                 return IDOK;
             if (!bYes)

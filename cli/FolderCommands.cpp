@@ -467,8 +467,8 @@ int WithinMemory(int (*run)(const Options&), const Options& options, int failure
     }
 }
 
+// The details of diff's output, shown after its options.
 const char* const DIFF_HELP =
-    "Compare two archives entry by entry, by type and ID.\n"
     "Lines: \"- T:ID NAME\" only in A, \"+ T:ID NAME\" only in B, \"~ T:ID NAME (content X -> Y "
     "bytes)\"\nfor different content (unpacked, so repacking is no change), \"r T:ID OLD -> NEW\" "
     "for a new name.\n--json prints {\"onlyInA\": [E...], \"onlyInB\": [E...], \"changed\": "
@@ -500,7 +500,8 @@ void AddFolderCommands(CLI::App& app, int& status) {
     cmd->callback([pack, &status] { status = WithinMemory(RunPack, *pack, OSTR_EXIT_FAILURE); });
 
     auto diff = std::make_shared<DiffOptions>();
-    cmd = app.add_subcommand("diff", DIFF_HELP);
+    cmd = app.add_subcommand("diff", "Compare two archives entry by entry, by type and ID.");
+    cmd->footer(DIFF_HELP);
     cmd->add_option("A", diff->a, "Archive to compare from")->required();
     cmd->add_option("B", diff->b, "Archive to compare with")->required();
     cmd->add_flag("--json", diff->bJson, "Print a JSON object of four lists");

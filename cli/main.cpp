@@ -9,6 +9,10 @@ int main(int argc, char** argv) {
     RemoveTempFilesOnSignals();
     CLI::App app{"Reads and changes Ostrevane archives (.dat).", "ostr"};
     app.require_subcommand(1, 1);
+    app.set_version_flag("--version", "ostr " OSTREVANE_VERSION);
+    app.footer("Exit status: 0 when it went well, 1 when it failed (a damaged or foreign archive "
+               "too; diff: the archives differ), 2 for wrong usage (diff: trouble).\n"
+               "ostr VERB --help tells more of each; man ostr tells all.");
     int status = OSTR_EXIT_OK;
     AddNewCommand(app, status);
     AddListCommand(app, status);

@@ -16,12 +16,25 @@ std::string& AppTitle() {
 }
 
 int PrintToStderr(const std::string& text, const std::string& caption, unsigned style) {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), OneLine(text).c_str());
     // Without anyone to ask, take the answer that changes nothing.
     return DefaultAnswer(style);
 }
 
 } // namespace
+
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (const char c : text) {
+        if (c != '\n')
+            line += c;
+        else if (!line.empty() && line.back() == ':')
+            line += ' ';
+        else
+            line += ": ";
+    }
+    return line;
+}
 
 int DefaultAnswer(unsigned style) {
     switch (style & MB_BUTTONMASK) {

@@ -27,10 +27,14 @@ using MessageBoxHandler = std::function<int(void* pOwner, const std::string& tex
                                             const std::string& caption, unsigned style)>;
 
 // Shows a message through the installed handler. Without one, prints
-// "caption: text" to stderr and answers IDOK, or the answer that changes
-// nothing (IDNO, IDCANCEL) to a question.
+// "caption: text" on one line to stderr and answers IDOK, or the answer that
+// changes nothing (IDNO, IDCANCEL) to a question.
 int MessageBox(void* pOwner, const std::string& text, const std::string& caption,
                unsigned style = MB_OK);
+
+// A message the editor shows on several lines, as one line for a terminal: a
+// line that ends with ':' runs on after a space, any other after ": ".
+std::string OneLine(const std::string& text);
 
 // The answer that changes nothing: IDNO to a yes/no question, IDCANCEL where
 // there is a Cancel button, else IDOK.

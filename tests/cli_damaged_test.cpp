@@ -2,6 +2,7 @@
 // status 1 for what cannot be read, and the file left as it was whatever the
 // verb.
 
+#include "platform/MessageBox.h"
 #include "tests/DamagedArchives.h"
 #include "tests/OstrRunner.h"
 
@@ -22,7 +23,7 @@ TEST_P(OstrDamaged, ReadingVerbsSayWhyAndChangingVerbsChangeNothing) {
         EXPECT_EQ(list.status, 0) << list.err;
     } else {
         EXPECT_EQ(list.status, 1);
-        EXPECT_EQ(list.err, "Error: " + row.message + "\n");
+        EXPECT_EQ(list.err, "Error: " + OneLine(row.message) + "\n");
     }
     // The entries here hold filler, not packed data: check finds damage in
     // every archive that has entries.

@@ -33,7 +33,7 @@ TEST(OstrNew, WritesAnEmptyArchiveAndRefusesToOverwrite) {
     r = Ostr({"new", dir.File("missing/folder.dat")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ostr: Cannot save \"" + dir.File("missing/folder.dat") +
-                         "\":\nNo such file or directory.\n");
+                         "\": No such file or directory.\n");
 }
 
 TEST(OstrList, ShowsTheSixColumnsInFileOrder) {
@@ -84,12 +84,12 @@ TEST(OstrList, FailuresExitWithOneAndSayWhy) {
     };
     const Row rows[] = {
         {"missing", dir.File("none.dat"),
-         "ostr: Cannot open \"" + dir.File("none.dat") + "\":\nNo such file or directory.\n"},
+         "ostr: Cannot open \"" + dir.File("none.dat") + "\": No such file or directory.\n"},
         {"folder", dir.Path().string(),
-         "ostr: Cannot open \"" + dir.Path().string() + "\":\nIs a directory.\n"},
+         "ostr: Cannot open \"" + dir.Path().string() + "\": Is a directory.\n"},
         {"foreign", dir.File("foreign.bmp"), "Error: That does not look like a Ostrevane file\n"},
         {"damaged", dir.File("damaged.dat"),
-         "Error: That Ostrevane file is damaged\nIts directory of 5 entries does not fit in the "
+         "Error: That Ostrevane file is damaged: Its directory of 5 entries does not fit in the "
          "file.\n"},
     };
     for (const Row& row : rows) {
@@ -101,7 +101,7 @@ TEST(OstrList, FailuresExitWithOneAndSayWhy) {
     }
 }
 
-TEST(Ostr, UsageErrorsExitWithTwoAndHelpWithZero) {
+TEST(Ostr, UsageErrorsExitWithTwoAndHelpAndVersionWithZero) {
     EXPECT_EQ(Ostr({}).status, 2);
     EXPECT_EQ(Ostr({"frobnicate"}).status, 2);
     EXPECT_EQ(Ostr({"list"}).status, 2);
@@ -112,6 +112,12 @@ TEST(Ostr, UsageErrorsExitWithTwoAndHelpWithZero) {
         EXPECT_EQ(r.status, 0);
         EXPECT_NE(r.out.find("ARCHIVE"), std::string::npos);
     }
+    const Result help = Ostr({"--help"});
+    EXPECT_NE(help.out.find("Exit status: 0 when it went well, 1 when it failed"),
+              std::string::npos);
+    const Result version = Ostr({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("ostr ", 0), 0u) << version.out;
 }
 
 namespace {
@@ -170,7 +176,7 @@ TEST_F(OstrArchive, ClashesNeedReplace) {
     Result r = Ostr({"add", archive, dir.File("bell.wav"), "-t", "portrait", "--id", "2"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(
-        r.err.find("Are you sure: That ID is being used already\nDo you want us to replace it?"),
+        r.err.find("Are you sure: That ID is being used already: Do you want us to replace it?"),
         std::string::npos);
     EXPECT_EQ(ReadBytes(archive), before);
     r = Ostr({"add", archive, dir.File("bell.wav"), "-t", "portrait", "--id", "2", "--replace"});
@@ -300,7 +306,7 @@ TEST(OstrSave, AReadOnlyArchiveOrFolderIsRefusedForOrdinaryUsers) {
     ASSERT_EQ(chmod(archive.c_str(), 0444), 0);
     Result r = Ostr({"add", archive, dir.File("new.bin"), "-t", "portrait"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Cannot save \"" + archive + "\":\nPermission denied."), std::string::npos)
+    EXPECT_NE(r.err.find("Cannot save \"" + archive + "\": Permission denied."), std::string::npos)
         << r.err;
     ASSERT_EQ(chmod(archive.c_str(), 0644), 0);
     ASSERT_EQ(chmod(dir.Path().c_str(), 0555), 0);
