@@ -1,5 +1,7 @@
 #include "cli/ArchiveSession.h"
 
+#include "cli/TerminalProgress.h"
+
 #include "cli/Commands.h"
 #include "platform/ArchiveLock.h"
 #include "platform/MessageBox.h"
@@ -78,8 +80,9 @@ int ChangeArchive(const std::string& path, const WriteOptions& options,
 }
 
 CQuestionAnswerer::CQuestionAnswerer(bool bYes) {
-    SetMessageBoxHandler(
+    m_previous = SetMessageBoxHandler(
         [bYes](void*, const std::string& text, const std::string& caption, unsigned style) {
+            ClearProgressLine();
             std::fprintf(stderr, "%s: %s\n", caption.c_str(), OneLine(text).c_str());
             if ((style & MB_BUTTONMASK) != MB_YESNO)
                 return IDOK;
@@ -91,5 +94,5 @@ CQuestionAnswerer::CQuestionAnswerer(bool bYes) {
 }
 
 CQuestionAnswerer::~CQuestionAnswerer() {
-    SetMessageBoxHandler({});
+    SetMessageBoxHandler(std::move(m_previous));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/OstrevaneDoc.h"
+#include "platform/MessageBox.h"
 
 #include <CLI/CLI.hpp>
 
@@ -36,4 +37,7 @@ public:
     ~CQuestionAnswerer();
     CQuestionAnswerer(const CQuestionAnswerer&) = delete;
     CQuestionAnswerer& operator=(const CQuestionAnswerer&) = delete;
+
+private:
+    MessageBoxHandler m_previous;
 };

@@ -2,6 +2,7 @@
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
+#include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 #include "platform/MessageBox.h"
 #include "platform/TempFiles.h"
@@ -37,8 +38,10 @@ struct UnpackCounts {
 UnpackCounts ReportDamage(const COstrevaneDoc& doc) {
     UnpackCounts counts;
     ByteBuffer content;
+    CTerminalProgress progress("check", static_cast<std::uint64_t>(doc.CountEntries()));
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         const UnpackStatus status = UnpackEntryData(*p, content);
+        progress.Advance(content.size());
         content = ByteBuffer();
         if (status == UnpackStatus::Ok)
             continue;

@@ -2,6 +2,7 @@
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
+#include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 #include "platform/FileIdentity.h"
 #include "platform/MessageBox.h"
@@ -89,6 +90,7 @@ std::string ExportProblem(const CFileEntry& entry, const std::string& path,
 bool ExtractInto(const CFileEntry& entry, const std::string& path, const FileIdentity& archive) {
     const std::string problem = ExportProblem(entry, path, archive);
     if (problem.empty()) {
+        ClearProgressLine();
         std::printf("%s\n", path.c_str());
         return true;
     }
@@ -105,10 +107,12 @@ int RunExtractAll(const ExtractAllOptions& options) {
     const std::filesystem::path folder(options.folder);
     CExportFileNames names;
     int status = OSTR_EXIT_OK;
+    CTerminalProgress progress("extract-all", static_cast<std::uint64_t>(doc.CountEntries()));
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         const std::string path = (folder / names.NameFor(*p)).string();
         if (!ExtractInto(*p, path, archive))
             status = OSTR_EXIT_FAILURE;
+        progress.Advance(static_cast<std::uint64_t>(std::max(p->m_size, 0)));
     }
     return status;
 }

@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
 #include "cli/Manifest.h"
+#include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 #include "platform/ArchiveLock.h"
 #include "platform/ByteOrder.h"
@@ -116,9 +117,12 @@ bool OpenWithVersion(const std::string& path, COstrevaneDoc& doc, std::int32_t& 
 // could not be unpacked.
 bool CheckEntries(const COstrevaneDoc& doc) {
     bool bAllUnpacked = true;
+    CTerminalProgress progress("unpack: checking", static_cast<std::uint64_t>(doc.CountEntries()));
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         ByteBuffer data;
-        if (!Unpacked(*p, UnpackEntryData(*p, data))) {
+        const UnpackStatus status = UnpackEntryData(*p, data);
+        progress.Advance(data.size());
+        if (!Unpacked(*p, status)) {
             bAllUnpacked = false;
             continue;
         }
@@ -165,6 +169,7 @@ bool WriteFile(const std::string& path, const std::uint8_t* data, std::size_t si
     }
     CFile file;
     if (file.OpenForReplace(path, false) && file.Write(data, size) && file.Commit()) {
+        ClearProgressLine();
         std::printf("%s\n", path.c_str());
         return true;
     }
@@ -176,7 +181,9 @@ bool WriteFile(const std::string& path, const std::uint8_t* data, std::size_t si
 bool WriteEntries(const COstrevaneDoc& doc, const fs::path& folder, Manifest& manifest) {
     CExportFileNames names;
     std::set<std::pair<std::int32_t, std::int32_t>> seen;
+    CTerminalProgress progress("unpack", static_cast<std::uint64_t>(doc.CountEntries()));
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
+        progress.Advance(static_cast<std::uint64_t>(std::max(p->m_size, 0)));
         ManifestEntry entry{p->m_type, p->m_id, p->m_name, names.NameFor(*p)};
         ByteBuffer content;
         if (!Unpacked(*p, UnpackContent(*p, content)) ||
@@ -296,6 +303,7 @@ bool PackEntry(const fs::path& folder, const ManifestEntry& from, CFileEntry& en
 bool PackEntries(const fs::path& folder, const Manifest& manifest, COstrevaneDoc& doc) {
     std::uint64_t offset = DataStart(manifest.entries.size());
     CFileEntry* pLast = nullptr;
+    CTerminalProgress progress("pack", manifest.entries.size());
     for (const ManifestEntry& from : manifest.entries) {
         auto* pEntry = new CFileEntry;
         if (pLast) {
@@ -311,6 +319,7 @@ bool PackEntries(const fs::path& folder, const Manifest& manifest, COstrevaneDoc
         // writing anything.
         pEntry->m_offset = static_cast<std::int32_t>(std::min(offset, LARGEST_OFFSET));
         offset += pEntry->m_data.size();
+        progress.Advance(static_cast<std::uint64_t>(std::max(pEntry->m_size, 0)));
     }
     return true;
 }
@@ -441,7 +450,9 @@ int RunDiff(const DiffOptions& options) {
         return OSTR_EXIT_USAGE;
     DiffOutput out;
     auto x = a.entries.begin(), y = b.entries.begin();
+    CTerminalProgress progress("diff", a.entries.size() + b.entries.size());
     while (x != a.entries.end() || y != b.entries.end()) {
+        progress.Advance(0);
         if (y == b.entries.end() || (x != a.entries.end() && x->first < y->first))
             out.Add("onlyInA", '-', *(x++)->second);
         else if (x == a.entries.end() || y->first < x->first)

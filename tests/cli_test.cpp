@@ -1,5 +1,6 @@
 // The `ostr` tool run as a separate process on archives made here.
 
+#include "cli/TerminalProgress.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/OstrRunner.h"
 
@@ -315,4 +316,43 @@ TEST(OstrSave, AReadOnlyArchiveOrFolderIsRefusedForOrdinaryUsers) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(ReadBytes(archive), HandMadeArchive());
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"locked.dat", "new.bin"}));
+}
+
+// The progress line: nothing for half a second or when not wanted, then one
+// line redrawn in place at most ten times a second, erased by a message and
+// at the end.
+TEST(OstrProgress, ShowsLateRedrawsSeldomAndErasesItself) {
+    const struct {
+        bool bShow;
+        std::vector<double> times; // of each Advance, in seconds from the start
+        int lines;                 // drawn
+    } rows[] = {
+        {true, {0.1, 0.2, 0.4}, 0},
+        {true, {0.1, 0.6, 0.65, 0.69, 0.71, 0.9}, 3},
+        {false, {0.6, 0.9, 1.5}, 0},
+    };
+    for (const auto& row : rows) {
+        std::string written;
+        double now = 0;
+        {
+            CTerminalProgress progress(
+                "check", row.times.size(), row.bShow,
+                [&](const std::string& text) { written += text; }, [&] { return now; });
+            for (const double t : row.times) {
+                now = t;
+                progress.Advance(1000000);
+            }
+        }
+        int lines = 0;
+        for (std::size_t at = 0; (at = written.find("check: ", at)) != std::string::npos; ++at)
+            ++lines;
+        EXPECT_EQ(lines, row.lines) << written;
+        if (lines > 0) {
+            EXPECT_NE(written.find("\r\033[Kcheck: 2 of 6 entries, 3.3 MB/s"), std::string::npos)
+                << written;
+            EXPECT_EQ(written.substr(written.size() - 4), "\r\033[K"); // erased at the end
+        } else {
+            EXPECT_EQ(written, "");
+        }
+    }
 }
