@@ -2,6 +2,7 @@
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
+#include "cli/EntryReports.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 #include "platform/MessageBox.h"
@@ -17,16 +18,6 @@ namespace {
 struct CheckOptions {
     std::string archive;
 };
-
-const char* Problem(UnpackStatus status) {
-    return status == UnpackStatus::OutOfMemory ? "there is not enough memory to unpack it"
-                                               : "its data is damaged";
-}
-
-std::string EntryLabel(const CFileEntry& entry) {
-    return "Entry " + FormatAddress(entry.m_type, entry.m_id) + " \"" +
-           PrintableName(EntryDisplayName(entry.m_name)) + "\"";
-}
 
 // Entries that could not be unpacked, each reported: their data damaged, or
 // too little memory to unpack them.
@@ -46,7 +37,7 @@ UnpackCounts ReportDamage(const COstrevaneDoc& doc) {
         if (status == UnpackStatus::Ok)
             continue;
         ++(status == UnpackStatus::OutOfMemory ? counts.outOfMemory : counts.damaged);
-        MessageBox(nullptr, EntryLabel(*p) + ": " + Problem(status) + ".", GetAppTitle());
+        Unpacked(*p, status);
     }
     return counts;
 }
@@ -61,7 +52,7 @@ void ReportLayout(const COstrevaneDoc& doc) {
         for (; index < offset.index; ++index)
             p = p->m_pNext;
         MessageBox(nullptr,
-                   EntryLabel(*p) + ": its directory gives offset " +
+                   "Entry " + EntryLabel(*p) + ": its directory gives offset " +
                        std::to_string(offset.stored) + ", but its data is at " +
                        std::to_string(offset.backToBack) + ".",
                    GetAppTitle());

@@ -19,3 +19,4 @@ void AddCheckCommand(CLI::App& app, int& status);
 void AddInfoCommands(CLI::App& app, int& status);
 // unpack, pack and diff.
 void AddFolderCommands(CLI::App& app, int& status);
+void AddDiffCommand(CLI::App& app, int& status);

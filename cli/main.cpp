@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     AddCheckCommand(app, status);
     AddInfoCommands(app, status);
     AddFolderCommands(app, status);
+    AddDiffCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
