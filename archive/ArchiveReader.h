@@ -41,7 +41,9 @@ struct ReadOutcome {
 };
 
 // Reads a whole archive: header, directory and every payload in directory
-// order. Never reads past the file's length and never allocates more than
-// the file can hold; on anything but Ok no entry is left allocated.
+// order. Never reads past the file's length, and allocates only for what
+// the file holds: the data in one block no larger than it, the entries in
+// one block of an entry object per record (checked against the file's
+// length first). On anything but Ok no entry is left allocated.
 // progress, when given, hears how much of the data is read.
 ReadOutcome ReadArchive(CFile& file, const ProgressFn& progress = {});

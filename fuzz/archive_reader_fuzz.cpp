@@ -12,6 +12,7 @@
 #include "platform/Archive.h"
 #include "platform/MemFile.h"
 
+#include <algorithm>
 #include <span>
 
 namespace {
@@ -102,9 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const SLoadResult first = Load(doc, {input.data(), input.size()});
     watch.Stop();
     if (CAllocationWatch::Available()) {
-        // Records, entry nodes and payloads all come from the file's bytes;
-        // the slack covers the message and other small fixed costs.
-        FUZZ_CHECK(watch.Largest() <= size + 4096);
+        // Records, entry nodes and payloads all come from the file's bytes:
+        // the payloads in one block no larger than the file, the entries in
+        // one block of an entry object per record the file holds. The slack
+        // covers the message and other small fixed costs.
+        const std::size_t entryBlock = size / ENTRY_RECORD_SIZE * sizeof(CFileEntry) + 64;
+        FUZZ_CHECK(watch.Largest() <= std::max(size, entryBlock) + 4096);
         FUZZ_CHECK(watch.Total() <= 8 * size + 65536);
     }
     if (!first.bLoaded) {
