@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
 #include "cli/EntryReports.h"
+#include "cli/ParallelEntries.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 #include "platform/MessageBox.h"
@@ -17,6 +18,7 @@ namespace {
 
 struct CheckOptions {
     std::string archive;
+    unsigned jobs = DefaultJobs();
 };
 
 // Entries that could not be unpacked, each reported: their data damaged, or
@@ -26,19 +28,32 @@ struct UnpackCounts {
     int outOfMemory = 0;
 };
 
-UnpackCounts ReportDamage(const COstrevaneDoc& doc) {
+struct SUnpackResult {
+    UnpackStatus status;
+    std::uint64_t bytes;
+};
+
+// The entries are unpacked on up to jobs threads, and reported in order.
+UnpackCounts ReportDamage(const COstrevaneDoc& doc, unsigned jobs) {
+    std::vector<const CFileEntry*> entries;
+    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext)
+        entries.push_back(p);
     UnpackCounts counts;
-    ByteBuffer content;
-    CTerminalProgress progress("check", static_cast<std::uint64_t>(doc.CountEntries()));
-    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
-        const UnpackStatus status = UnpackEntryData(*p, content);
-        progress.Advance(content.size());
-        content = ByteBuffer();
-        if (status == UnpackStatus::Ok)
-            continue;
-        ++(status == UnpackStatus::OutOfMemory ? counts.outOfMemory : counts.damaged);
-        Unpacked(*p, status);
-    }
+    CTerminalProgress progress("check", entries.size());
+    ForEachInOrder<SUnpackResult>(
+        entries.size(), jobs,
+        [&entries](std::size_t i) {
+            ByteBuffer content;
+            const UnpackStatus status = UnpackEntryData(*entries[i], content);
+            return SUnpackResult{status, content.size()};
+        },
+        [&](std::size_t i, const SUnpackResult& result) {
+            progress.Advance(result.bytes);
+            if (result.status == UnpackStatus::Ok)
+                return;
+            ++(result.status == UnpackStatus::OutOfMemory ? counts.outOfMemory : counts.damaged);
+            Unpacked(*entries[i], result.status);
+        });
     return counts;
 }
 
@@ -88,7 +103,7 @@ int RunCheck(const CheckOptions& options) {
     if (!OpenArchive(doc, options.archive))
         return OSTR_EXIT_FAILURE;
     MentionTemporaryFiles(options.archive);
-    const UnpackCounts counts = ReportDamage(doc);
+    const UnpackCounts counts = ReportDamage(doc, options.jobs);
     ReportLayout(doc);
     const int count = doc.CountEntries();
     if (counts.damaged > 0)
@@ -111,5 +126,6 @@ void AddCheckCommand(CLI::App& app, int& status) {
     CLI::App* cmd = app.add_subcommand(
         "check", "Unpack every entry; report damage and a directory that disagrees with the data.");
     cmd->add_option("ARCHIVE", options->archive, "Archive to check")->required();
+    AddJobsOption(*cmd, options->jobs);
     cmd->callback([options, &status] { status = RunCheck(*options); });
 }

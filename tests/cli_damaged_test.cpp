@@ -27,8 +27,12 @@ TEST_P(OstrDamaged, ReadingVerbsSayWhyAndChangingVerbsChangeNothing) {
     }
     // The entries here hold filler, not packed data: check finds damage in
     // every archive that has entries.
-    const Result check = Ostr({"check", path});
+    const Result check = Ostr({"check", path, "--jobs", "1"});
     EXPECT_EQ(check.status, row.message.empty() && row.entries == 0 ? 0 : 1) << check.out;
+    const Result parallel = Ostr({"check", path, "--jobs", "3"});
+    EXPECT_EQ(parallel.status, check.status);
+    EXPECT_EQ(parallel.out, check.out);
+    EXPECT_EQ(parallel.err, check.err);
 
     if (!row.message.empty()) {
         EXPECT_EQ(Ostr({"add", path, dir.File("new.bin"), "--type", "portrait"}).status, 1);

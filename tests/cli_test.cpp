@@ -295,6 +295,25 @@ TEST(OstrCheck, ReportsEachDamagedEntry) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ostr: Entry sound:6 \"bad\": its data is damaged.\n");
     EXPECT_EQ(r.out, "1 of 2 entries damaged\n");
+
+    // Many entries, every third damaged: each number of jobs reports the
+    // same entries in the same order.
+    ArchiveBuilder many;
+    for (int i = 0; i < 60; ++i) {
+        if (i % 3 == 0)
+            many.Entry(1, i, "bad", {0xFF, 0xFF, 0xFF, 0xFF}, 50);
+        else
+            many.Packed(1, i, "ok", Bytes(static_cast<std::size_t>(1000 * i), 'x'));
+    }
+    WriteBytes(dir.File("many.dat"), many.Build());
+    const Result one = Ostr({"check", dir.File("many.dat"), "--jobs", "1"});
+    EXPECT_EQ(one.out, "20 of 60 entries damaged\n");
+    for (const char* jobs : {"2", "5", "256"}) {
+        const Result some = Ostr({"check", dir.File("many.dat"), "-j", jobs});
+        EXPECT_EQ(some.err, one.err) << jobs;
+        EXPECT_EQ(some.out, one.out) << jobs;
+    }
+    EXPECT_EQ(Ostr({"check", dir.File("many.dat"), "--jobs", "0"}).status, 2);
 }
 
 TEST(OstrSave, AReadOnlyArchiveOrFolderIsRefusedForOrdinaryUsers) {

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The number of jobs a verb runs by default: one per core.
+inline unsigned DefaultJobs() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : cores;
+}
+
+// --jobs N: how many entries a verb works on at once.
+inline void AddJobsOption(CLI::App& cmd, unsigned& jobs) {
+    cmd.add_option("-j,--jobs", jobs,
+                   "Entries to work on at once (default: one per core); the output is the "
+                   "same whatever the number")
+        ->check(CLI::Range(1u, 256u));
+}
+
+// Runs work(i) for each i below count on up to jobs threads, and hands each
+// result to deliver(i, result) on the calling thread in order of i, so that
+// what deliver prints comes out exactly as with one job. At most two results
+// a job wait for their turn, so memory stays bounded by a few entries a job
+// whatever the count. work must print nothing and touch nothing shared; an
+// exception from work or deliver stops the rest and is thrown again here,
+// once every thread has ended.
+template <class Result, class Work, class Deliver>
+void ForEachInOrder(std::size_t count, unsigned jobs, Work work, Deliver deliver) {
+    if (jobs <= 1 || count <= 1) {
+        for (std::size_t i = 0; i < count; ++i) {
+            Result result = work(i);
+            deliver(i, result);
+        }
+        return;
+    }
+    const std::size_t window = 2 * static_cast<std::size_t>(jobs);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<std::size_t, Result> ready;
+    std::size_t handedOut = 0, delivered = 0;
+    bool bStop = false;
+    std::exception_ptr error;
+    auto worker = [&] {
+        for (;;) {
+            std::size_t i = 0;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] {
+                    return bStop || handedOut == count || handedOut < delivered + window;
+                });
+                if (bStop || handedOut == count)
+                    return;
+                i = handedOut++;
+            }
+            try {
+                Result result = work(i);
+                const std::lock_guard lock(mutex);
+                ready.emplace(i, std::move(result));
+            } catch (...) {
+                const std::lock_guard lock(mutex);
+                if (!error)
+                    error = std::current_exception();
+                bStop = true;
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned j = 0; j < jobs && j < count; ++j)
+        threads.emplace_back(worker);
+    try {
+        while (delivered < count) {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return bStop || ready.count(delivered) != 0; });
+            if (bStop)
+                break;
+            Result result = std::move(ready.at(delivered));
+            ready.erase(delivered);
+            lock.unlock();
+            deliver(delivered, result);
+            lock.lock();
+            ++delivered;
+            changed.notify_all();
+        }
+    } catch (...) {
+        const std::lock_guard lock(mutex);
+        if (!error)
+            error = std::current_exception();
+    }
+    {
+        const std::lock_guard lock(mutex);
+        bStop = true;
+    }
+    changed.notify_all();
+    for (std::thread& thread : threads)
+        thread.join();
+    if (error)
+        std::rethrow_exception(error);
+}
