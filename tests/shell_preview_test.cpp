@@ -135,6 +135,11 @@ TEST_F(PreviewTest, QuickSelectionsShowTheLastAndRowsSeenComeBackAtOnce) {
     SelectRow(0);
     EXPECT_FALSE(Pane().IsBusy());
     EXPECT_EQ(Pane().Caption(), "4 x 3, 24 bits per pixel");
+    // A new archive drops every preview kept, and the data they held.
+    m_messages.Answer(IDNO);
+    App().Commands().Execute(ID_FILE_NEW);
+    EXPECT_EQ(Pane().Shown(), nullptr);
+    EXPECT_FALSE(Pane().IsBusy());
     // The pane can be hidden and shown from the View menu.
     App().Commands().Execute(ID_VIEW_PREVIEW);
     EXPECT_TRUE(Pane().isHidden());

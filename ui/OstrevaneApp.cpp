@@ -84,7 +84,12 @@ bool COstrevaneApp::CreateFrame() {
                                       GetDocString(DocString::FilterExt)};
     m_pManager =
         std::make_unique<CSingleDocManager>(*m_pDoc, m_pFrame.get(), strings, RECENT_FILE_COUNT);
-    m_pManager->m_onDocumentChanged = [this] { RefreshFrame(); };
+    m_pManager->m_onDocumentChanged = [this] {
+        // The previews of the last archive would keep all its data alive.
+        m_pPreview->Forget();
+        m_pPreview->ShowEntry(m_pView->GetSelectedEntry());
+        RefreshFrame();
+    };
     m_pManager->m_onDocumentOpened = [this] { WarnOfDisagreeingLayout(); };
     m_pManager->m_confirmSave = [this] { return ConfirmLayoutRewrite(); };
     m_pManager->m_onDocumentSaved = [this] { m_pHistory->MarkSaved(); };

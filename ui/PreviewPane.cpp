@@ -112,6 +112,11 @@ ISoundOutput* CPreviewPane::Output() {
     return m_pOutput;
 }
 
+void CPreviewPane::Forget() {
+    ShowEntry(nullptr);
+    m_cache.clear();
+}
+
 void CPreviewPane::ShowEntry(const CFileEntry* pEntry) {
     if (pEntry == nullptr) {
         StopSound();

@@ -40,6 +40,10 @@ public:
     // selection or the list; an entry already shown is left as it is, and
     // anything else stops the sound.
     void ShowEntry(const CFileEntry* pEntry);
+    // Drops every preview kept and what is shown: a kept preview holds its
+    // entry's packed data, which for an archive read from a file holds the
+    // whole archive's. Called when the document is replaced.
+    void Forget();
     // Play, or Stop while playing (the button, and Space in the list).
     void TogglePlay();
 
