@@ -7,8 +7,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace {
+
+const char* const TOO_LARGE =
+    "The archive would pass 2 GiB, and its file offsets cannot reach that far.";
 
 // Where each payload will land must fit the 32-bit offset field.
 bool LayoutFits(const COstrevaneDoc& doc, std::int32_t count) {
@@ -19,6 +23,14 @@ bool LayoutFits(const COstrevaneDoc& doc, std::int32_t count) {
         position += p->m_data.size();
     }
     return true;
+}
+
+void WriteHeader(CFile& file, std::int32_t count, std::int32_t version) {
+    std::uint8_t header[ARCHIVE_HEADER_SIZE];
+    std::copy(ARCHIVE_MAGIC.begin(), ARCHIVE_MAGIC.end(), header);
+    WriteLittleEndianInt32(header + ARCHIVE_VERSION_AT, version);
+    WriteLittleEndianInt32(header + ARCHIVE_COUNT_AT, count);
+    file.Write(header, sizeof header);
 }
 
 // Writes every payload, in steps when someone watches; false when the
@@ -53,13 +65,8 @@ WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc, const ProgressF
                           std::int32_t version) {
     const std::int32_t count = doc.CountEntries();
     if (!LayoutFits(doc, count))
-        return {WriteStatus::TooLarge,
-                "The archive would pass 2 GiB, and its file offsets cannot reach that far."};
-    std::uint8_t header[ARCHIVE_HEADER_SIZE];
-    std::copy(ARCHIVE_MAGIC.begin(), ARCHIVE_MAGIC.end(), header);
-    WriteLittleEndianInt32(header + ARCHIVE_VERSION_AT, version);
-    WriteLittleEndianInt32(header + ARCHIVE_COUNT_AT, count);
-    file.Write(header, sizeof header);
+        return {WriteStatus::TooLarge, TOO_LARGE};
+    WriteHeader(file, count, version);
     std::uint8_t record[ENTRY_RECORD_SIZE];
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
         EncodeRecord(p->Record(), record);
@@ -68,4 +75,39 @@ WriteOutcome WriteArchive(CFile& file, const COstrevaneDoc& doc, const ProgressF
     if (!WritePayloads(file, doc, progress))
         return {WriteStatus::Cancelled, {}};
     return {file.HasFailed() ? WriteStatus::WriteFailed : WriteStatus::Ok, {}};
+}
+
+CArchiveStreamWriter::CArchiveStreamWriter(CFile& file, std::int32_t count, std::int32_t version)
+    : m_file(file), m_position(DataStart(static_cast<std::uint64_t>(std::max(count, 0)))),
+      m_expected(static_cast<std::size_t>(std::max(count, 0))) {
+    m_records.reserve(m_expected);
+    WriteHeader(file, count, version);
+    const std::vector<std::uint8_t> blank(ENTRY_RECORD_SIZE * m_expected);
+    file.Write(blank.data(), blank.size());
+}
+
+WriteOutcome CArchiveStreamWriter::Add(const CFileEntry& entry) {
+    if (m_outcome.status != WriteStatus::Ok)
+        return m_outcome;
+    if (m_position > LARGEST_OFFSET)
+        return m_outcome = {WriteStatus::TooLarge, TOO_LARGE};
+    m_records.push_back(entry.Record());
+    m_records.back().m_offset = static_cast<std::int32_t>(m_position);
+    m_file.Write(entry.m_data.data(), entry.m_data.size());
+    m_position += entry.m_data.size();
+    if (m_file.HasFailed())
+        m_outcome = {WriteStatus::WriteFailed, {}};
+    return m_outcome;
+}
+
+WriteOutcome CArchiveStreamWriter::Finish() {
+    if (m_outcome.status != WriteStatus::Ok)
+        return m_outcome;
+    std::vector<std::uint8_t> directory(ENTRY_RECORD_SIZE * m_records.size());
+    for (std::size_t i = 0; i < m_records.size(); ++i)
+        EncodeRecord(m_records[i], directory.data() + ENTRY_RECORD_SIZE * i);
+    if (m_records.size() != m_expected ||
+        !m_file.WriteAt(ARCHIVE_HEADER_SIZE, directory.data(), directory.size()))
+        m_outcome = {WriteStatus::WriteFailed, {}};
+    return m_outcome;
 }

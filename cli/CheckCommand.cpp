@@ -49,10 +49,10 @@ UnpackCounts ReportDamage(const COstrevaneDoc& doc, unsigned jobs) {
         },
         [&](std::size_t i, const SUnpackResult& result) {
             progress.Advance(result.bytes);
-            if (result.status == UnpackStatus::Ok)
-                return;
-            ++(result.status == UnpackStatus::OutOfMemory ? counts.outOfMemory : counts.damaged);
-            Unpacked(*entries[i], result.status);
+            if (!Unpacked(*entries[i], result.status))
+                ++(result.status == UnpackStatus::OutOfMemory ? counts.outOfMemory
+                                                              : counts.damaged);
+            return true;
         });
     return counts;
 }

@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
 #include "cli/EntryReports.h"
+#include "cli/ParallelEntries.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 
@@ -13,6 +14,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -20,6 +22,7 @@ struct DiffOptions {
     std::string a;
     std::string b;
     bool bJson = false;
+    unsigned jobs = DefaultJobs();
 };
 
 using Address = std::pair<std::int32_t, std::int32_t>;
@@ -77,13 +80,9 @@ struct DiffOutput {
     }
 };
 
-// Adds the lines for an entry in both archives; false when one of them
-// cannot be unpacked.
-bool DiffBoth(const DiffSide& a, const CFileEntry& x, const DiffSide& b, const CFileEntry& y,
-              DiffOutput& out) {
-    const Sameness content = CompareContent(a, x, b, y);
-    if (content == Sameness::Unreadable)
-        return false;
+// Adds the lines for an entry in both archives, given how their content
+// compares.
+void DiffBoth(const CFileEntry& x, const CFileEntry& y, Sameness content, DiffOutput& out) {
     if (content == Sameness::Different) {
         out.Add("changed", '~', x,
                 " (content " + std::to_string(x.m_size) + " -> " + std::to_string(y.m_size) +
@@ -97,25 +96,59 @@ bool DiffBoth(const DiffSide& a, const CFileEntry& x, const DiffSide& b, const C
         auto& renamed = out.json["renamed"].back();
         renamed["nameB"] = Latin1ToUtf8(newName);
     }
-    return true;
 }
 
+// One step of the walk through both archives in order of type and ID: an
+// entry of A, of B, or of both.
+struct DiffStep {
+    const CFileEntry* x;
+    const CFileEntry* y;
+};
+
+std::vector<DiffStep> PairEntries(const DiffSide& a, const DiffSide& b) {
+    std::vector<DiffStep> steps;
+    auto x = a.entries.begin(), y = b.entries.begin();
+    while (x != a.entries.end() || y != b.entries.end()) {
+        if (y == b.entries.end() || (x != a.entries.end() && x->first < y->first))
+            steps.push_back({(x++)->second, nullptr});
+        else if (x == a.entries.end() || y->first < x->first)
+            steps.push_back({nullptr, (y++)->second});
+        else
+            steps.push_back({(x++)->second, (y++)->second});
+    }
+    return steps;
+}
+
+// Entries in both archives are compared on up to jobs threads; the lines
+// come in order of type and ID.
 int RunDiff(const DiffOptions& options) {
     DiffSide a{options.a, {}, {}}, b{options.b, {}, {}};
     if (!LoadSide(a) || !LoadSide(b))
         return OSTR_EXIT_USAGE;
+    const std::vector<DiffStep> steps = PairEntries(a, b);
     DiffOutput out;
-    auto x = a.entries.begin(), y = b.entries.begin();
-    CTerminalProgress progress("diff", a.entries.size() + b.entries.size());
-    while (x != a.entries.end() || y != b.entries.end()) {
-        progress.Advance(0);
-        if (y == b.entries.end() || (x != a.entries.end() && x->first < y->first))
-            out.Add("onlyInA", '-', *(x++)->second);
-        else if (x == a.entries.end() || y->first < x->first)
-            out.Add("onlyInB", '+', *(y++)->second);
-        else if (!DiffBoth(a, *(x++)->second, b, *(y++)->second, out))
-            return OSTR_EXIT_USAGE;
-    }
+    CTerminalProgress progress("diff", steps.size());
+    const bool bCompared = ForEachInOrder<Sameness>(
+        steps.size(), options.jobs,
+        [&](std::size_t i) {
+            const DiffStep& step = steps[i];
+            return step.x && step.y ? CompareContent(a, *step.x, b, *step.y) : Sameness::Same;
+        },
+        [&](std::size_t i, Sameness content) {
+            const DiffStep& step = steps[i];
+            progress.Advance(0);
+            if (!step.y)
+                out.Add("onlyInA", '-', *step.x);
+            else if (!step.x)
+                out.Add("onlyInB", '+', *step.y);
+            else if (content == Sameness::Unreadable)
+                return false;
+            else
+                DiffBoth(*step.x, *step.y, content, out);
+            return true;
+        });
+    if (!bCompared)
+        return OSTR_EXIT_USAGE;
     if (options.bJson)
         std::printf("%s\n", out.json.dump(2).c_str());
     else
@@ -141,5 +174,6 @@ void AddDiffCommand(CLI::App& app, int& status) {
     cmd->add_option("A", diff->a, "Archive to compare from")->required();
     cmd->add_option("B", diff->b, "Archive to compare with")->required();
     cmd->add_flag("--json", diff->bJson, "Print a JSON object of four lists");
+    AddJobsOption(*cmd, diff->jobs);
     cmd->callback([diff, &status] { status = WithinMemory(RunDiff, *diff, OSTR_EXIT_USAGE); });
 }

@@ -2,6 +2,8 @@
 #include "cli/ArchiveSession.h"
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
+#include "cli/EntryReports.h"
+#include "cli/ParallelEntries.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 #include "platform/FileIdentity.h"
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -25,15 +28,12 @@ struct ExtractOptions {
 struct ExtractAllOptions {
     std::string archive;
     std::string folder;
+    unsigned jobs = DefaultJobs();
 };
 
 // The archive is read whole before anything is written, so an export
 // renamed over it would leave only the entry's bytes in its place.
 const char* const ARCHIVE_ITSELF = ": it is the archive being read.";
-
-void Report(const std::string& text) {
-    MessageBox(nullptr, text, GetAppTitle());
-}
 
 int RunExtract(const ExtractOptions& options) {
     COstrevaneDoc doc;
@@ -87,18 +87,18 @@ std::string ExportProblem(const CFileEntry& entry, const std::string& path,
     return "its data is damaged.";
 }
 
-bool ExtractInto(const CFileEntry& entry, const std::string& path, const FileIdentity& archive) {
-    const std::string problem = ExportProblem(entry, path, archive);
+// Reports how writing the entry to path went: the path, or why not.
+bool ReportExtracted(const CFileEntry& entry, const std::string& path, const std::string& problem) {
     if (problem.empty()) {
         ClearProgressLine();
         std::printf("%s\n", path.c_str());
         return true;
     }
-    Report(FormatAddress(entry.m_type, entry.m_id) + " \"" +
-           PrintableName(EntryDisplayName(entry.m_name)) + "\": " + problem);
+    Report(EntryLabel(entry) + ": " + problem);
     return false;
 }
 
+// The entries are written on up to jobs threads and reported in order.
 int RunExtractAll(const ExtractAllOptions& options) {
     COstrevaneDoc doc;
     if (!OpenArchive(doc, options.archive) || !MakeFolder(options.folder))
@@ -106,14 +106,23 @@ int RunExtractAll(const ExtractAllOptions& options) {
     const FileIdentity archive = IdentityOfPath(options.archive);
     const std::filesystem::path folder(options.folder);
     CExportFileNames names;
-    int status = OSTR_EXIT_OK;
-    CTerminalProgress progress("extract-all", static_cast<std::uint64_t>(doc.CountEntries()));
+    std::vector<const CFileEntry*> entries;
+    std::vector<std::string> paths;
     for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
-        const std::string path = (folder / names.NameFor(*p)).string();
-        if (!ExtractInto(*p, path, archive))
-            status = OSTR_EXIT_FAILURE;
-        progress.Advance(static_cast<std::uint64_t>(std::max(p->m_size, 0)));
+        entries.push_back(p);
+        paths.push_back((folder / names.NameFor(*p)).string());
     }
+    int status = OSTR_EXIT_OK;
+    CTerminalProgress progress("extract-all", entries.size());
+    ForEachInOrder<std::string>(
+        entries.size(), options.jobs,
+        [&](std::size_t i) { return ExportProblem(*entries[i], paths[i], archive); },
+        [&](std::size_t i, const std::string& problem) {
+            if (!ReportExtracted(*entries[i], paths[i], problem))
+                status = OSTR_EXIT_FAILURE;
+            progress.Advance(static_cast<std::uint64_t>(std::max(entries[i]->m_size, 0)));
+            return true;
+        });
     return status;
 }
 
@@ -134,5 +143,6 @@ void AddExtractCommands(CLI::App& app, int& status) {
     cmd->add_option("ARCHIVE", all->archive, "Archive to read")->required();
     cmd->add_option("-d,--directory", all->folder, "Folder to write into (made if missing)")
         ->required();
+    AddJobsOption(*cmd, all->jobs);
     cmd->callback([all, &status] { status = RunExtractAll(*all); });
 }

@@ -8,6 +8,7 @@
 #include "cli/EntryAddress.h"
 #include "cli/EntryReports.h"
 #include "cli/Manifest.h"
+#include "cli/ParallelEntries.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 #include "platform/ArchiveLock.h"
@@ -43,6 +44,7 @@ struct UnpackOptions {
     std::string archive;
     std::string folder;
     bool bForce = false;
+    unsigned jobs = DefaultJobs();
 };
 
 struct PackOptions {
@@ -50,6 +52,7 @@ struct PackOptions {
     std::string archive;
     bool bForce = false;
     WriteOptions write;
+    unsigned jobs = DefaultJobs();
 };
 
 // Why content could not be imported as a sound, or null when it can.
@@ -84,29 +87,44 @@ bool OpenWithVersion(const std::string& path, COstrevaneDoc& doc, std::int32_t& 
     return false;
 }
 
-// Unpacks every entry, reporting those that cannot be unpacked, and warns of
-// each whose packed data is not what pack would make of its content. A
-// sound's stored bytes are its delta code, which pack recomputes exactly from
-// the content, so they are packed again as they are. False when any entry
-// could not be unpacked.
-bool CheckEntries(const COstrevaneDoc& doc) {
+// How an entry unpacked, and whether its stored data is what pack would
+// make of its content.
+struct SEntryCheck {
+    UnpackStatus status;
+    std::uint64_t bytes;
+    bool bRepacksAlike;
+};
+
+SEntryCheck CheckEntry(const CFileEntry& entry) {
+    ByteBuffer data;
+    const UnpackStatus status = UnpackEntryData(entry, data);
+    if (status != UnpackStatus::Ok)
+        return {status, 0, false};
+    PackedData repacked;
+    if (!PackBuffer(data.data(), data.size(), repacked))
+        throw std::bad_alloc();
+    return {status, data.size(), repacked == entry.m_data};
+}
+
+// Unpacks every entry on up to jobs threads, reporting in order those that
+// cannot be unpacked, and warns of each whose packed data is not what pack
+// would make of its content. A sound's stored bytes are its delta code,
+// which pack recomputes exactly from the content, so they are packed again
+// as they are. False when any entry could not be unpacked.
+bool CheckEntries(const std::vector<const CFileEntry*>& entries, unsigned jobs) {
     bool bAllUnpacked = true;
-    CTerminalProgress progress("unpack: checking", static_cast<std::uint64_t>(doc.CountEntries()));
-    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
-        ByteBuffer data;
-        const UnpackStatus status = UnpackEntryData(*p, data);
-        progress.Advance(data.size());
-        if (!Unpacked(*p, status)) {
-            bAllUnpacked = false;
-            continue;
-        }
-        PackedData repacked;
-        if (!PackBuffer(data.data(), data.size(), repacked))
-            throw std::bad_alloc();
-        if (!(repacked == p->m_data))
-            Report(EntryLabel(*p) +
-                   ": its stored data is not what this program would write; pack will repack it");
-    }
+    CTerminalProgress progress("unpack: checking", entries.size());
+    ForEachInOrder<SEntryCheck>(
+        entries.size(), jobs, [&](std::size_t i) { return CheckEntry(*entries[i]); },
+        [&](std::size_t i, const SEntryCheck& check) {
+            progress.Advance(check.bytes);
+            if (!Unpacked(*entries[i], check.status))
+                bAllUnpacked = false;
+            else if (!check.bRepacksAlike)
+                Report(EntryLabel(*entries[i]) + ": its stored data is not what this program "
+                                                 "would write; pack will repack it");
+            return true;
+        });
     return bAllUnpacked;
 }
 
@@ -133,42 +151,71 @@ bool FolderIsUsable(const std::string& folder, bool bForce) {
 
 // Writes size bytes to path atomically, replacing a link at path rather than
 // following it. Never writes over the archive being read, which is in memory
-// only. False after a message.
-bool WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size,
-               const FileIdentity& archive) {
+// only. Returns why it could not, or nothing.
+std::string WriteFileQuietly(const std::string& path, const std::uint8_t* data, std::size_t size,
+                             const FileIdentity& archive) {
     struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && IdentityOf(st).IsSameFile(archive)) {
-        Report("Cannot write " + path + ": it is the archive being read.");
-        return false;
-    }
+    if (lstat(path.c_str(), &st) == 0 && IdentityOf(st).IsSameFile(archive))
+        return "Cannot write " + path + ": it is the archive being read.";
     CFile file;
-    if (file.OpenForReplace(path, false) && file.Write(data, size) && file.Commit()) {
-        ClearProgressLine();
-        std::printf("%s\n", path.c_str());
-        return true;
-    }
+    if (file.OpenForReplace(path, false) && file.Write(data, size) && file.Commit())
+        return {};
     file.Abort();
-    Report("Cannot write " + path + ": " + file.GetErrorText());
-    return false;
+    return "Cannot write " + path + ": " + file.GetErrorText();
 }
 
-bool WriteEntries(const COstrevaneDoc& doc, const fs::path& folder, Manifest& manifest) {
-    CExportFileNames names;
-    std::set<std::pair<std::int32_t, std::int32_t>> seen;
-    CTerminalProgress progress("unpack", static_cast<std::uint64_t>(doc.CountEntries()));
-    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext) {
-        progress.Advance(static_cast<std::uint64_t>(std::max(p->m_size, 0)));
-        ManifestEntry entry{p->m_type, p->m_id, p->m_name, names.NameFor(*p)};
-        ByteBuffer content;
-        if (!Unpacked(*p, UnpackContent(*p, content)) ||
-            !WriteFile((folder / entry.file).string(), content.data(), content.size(),
-                       doc.GetDiskIdentity()))
-            return false;
-        entry.bDuplicate = !seen.insert({p->m_type, p->m_id}).second;
-        entry.bNotWave = p->m_type == ENTRY_SOUND && SoundRefusal(content);
-        manifest.entries.push_back(std::move(entry));
+// Prints the path written, or reports why it was not; false for that.
+bool ReportWritten(const std::string& path, const std::string& problem) {
+    if (!problem.empty()) {
+        Report(problem);
+        return false;
     }
+    ClearProgressLine();
+    std::printf("%s\n", path.c_str());
     return true;
+}
+
+// What writing an entry's file came to.
+struct SEntryWrite {
+    UnpackStatus status;
+    std::string problem; // why the file could not be written
+    bool bNotWave;       // a sound whose content fails the wave checks
+};
+
+SEntryWrite WriteEntry(const CFileEntry& entry, const std::string& path,
+                       const FileIdentity& archive) {
+    ByteBuffer content;
+    const UnpackStatus status = UnpackContent(entry, content);
+    if (status != UnpackStatus::Ok)
+        return {status, {}, false};
+    return {status, WriteFileQuietly(path, content.data(), content.size(), archive),
+            entry.m_type == ENTRY_SOUND && SoundRefusal(content)};
+}
+
+// Writes every entry's file on up to jobs threads, in order adding it to
+// the manifest and printing its path; stops at the first that fails.
+bool WriteEntries(const std::vector<const CFileEntry*>& entries, const fs::path& folder,
+                  const FileIdentity& archive, unsigned jobs, Manifest& manifest) {
+    CExportFileNames names;
+    for (const CFileEntry* p : entries)
+        manifest.entries.push_back({p->m_type, p->m_id, p->m_name, names.NameFor(*p)});
+    std::set<std::pair<std::int32_t, std::int32_t>> seen;
+    CTerminalProgress progress("unpack", entries.size());
+    return ForEachInOrder<SEntryWrite>(
+        entries.size(), jobs,
+        [&](std::size_t i) {
+            return WriteEntry(*entries[i], (folder / manifest.entries[i].file).string(), archive);
+        },
+        [&](std::size_t i, const SEntryWrite& write) {
+            const CFileEntry& entry = *entries[i];
+            progress.Advance(static_cast<std::uint64_t>(std::max(entry.m_size, 0)));
+            if (!Unpacked(entry, write.status) ||
+                !ReportWritten((folder / manifest.entries[i].file).string(), write.problem))
+                return false;
+            manifest.entries[i].bDuplicate = !seen.insert({entry.m_type, entry.m_id}).second;
+            manifest.entries[i].bNotWave = write.bNotWave;
+            return true;
+        });
 }
 
 int RunUnpack(const UnpackOptions& options) {
@@ -181,7 +228,10 @@ int RunUnpack(const UnpackOptions& options) {
                                  "it (use --force)");
         return OSTR_EXIT_FAILURE;
     }
-    if (!FolderIsUsable(options.folder, options.bForce) || !CheckEntries(doc))
+    std::vector<const CFileEntry*> entries;
+    for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext)
+        entries.push_back(p);
+    if (!FolderIsUsable(options.folder, options.bForce) || !CheckEntries(entries, options.jobs))
         return OSTR_EXIT_FAILURE;
     std::error_code error;
     fs::create_directories(options.folder, error);
@@ -190,12 +240,13 @@ int RunUnpack(const UnpackOptions& options) {
         return OSTR_EXIT_FAILURE;
     }
     const fs::path folder(options.folder);
-    if (!WriteEntries(doc, folder, manifest))
+    if (!WriteEntries(entries, folder, doc.GetDiskIdentity(), options.jobs, manifest))
         return OSTR_EXIT_FAILURE;
     const std::string text = ManifestText(manifest);
-    return WriteFile((folder / MANIFEST_FILE).string(),
-                     reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
-                     doc.GetDiskIdentity())
+    const std::string path = (folder / MANIFEST_FILE).string();
+    return ReportWritten(path,
+                         WriteFileQuietly(path, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                          text.size(), doc.GetDiskIdentity()))
                ? OSTR_EXIT_OK
                : OSTR_EXIT_FAILURE;
 }
@@ -267,58 +318,64 @@ bool PackEntry(const fs::path& folder, const ManifestEntry& from, CFileEntry& en
     entry.m_name = from.name;
     entry.m_size = static_cast<std::int32_t>(content->size());
     entry.m_packedSize = static_cast<std::int32_t>(entry.m_data.size());
+    entry.m_offset = 0; // the writer places it
     if (from.bNameOverridden)
         Report(EntryLabel(entry) + ": \"nameBytes\" gives its name; \"name\" is not used.");
     return true;
 }
 
-// Every entry in manifest order, its data laid out back to back, in doc
-// (which owns each entry as soon as it is made). False after a message.
-bool PackEntries(const fs::path& folder, const Manifest& manifest, COstrevaneDoc& doc) {
-    std::uint64_t offset = DataStart(manifest.entries.size());
-    CFileEntry* pLast = nullptr;
+// Packs every entry on up to jobs threads and writes each, in manifest
+// order, as soon as its turn comes. False after a message.
+bool PackEntries(const fs::path& folder, const Manifest& manifest, unsigned jobs,
+                 CArchiveStreamWriter& writer) {
     CTerminalProgress progress("pack", manifest.entries.size());
-    for (const ManifestEntry& from : manifest.entries) {
-        auto* pEntry = new CFileEntry;
-        if (pLast) {
-            pLast->m_pNext = pEntry;
-            pEntry->m_pPrev = pLast;
-        } else {
-            doc.AdoptEntries(pEntry);
-        }
-        pLast = pEntry;
-        if (!PackEntry(folder, from, *pEntry))
-            return false;
-        // Past the largest offset the writer refuses the archive, before
-        // writing anything.
-        pEntry->m_offset = static_cast<std::int32_t>(std::min(offset, LARGEST_OFFSET));
-        offset += pEntry->m_data.size();
-        progress.Advance(static_cast<std::uint64_t>(std::max(pEntry->m_size, 0)));
-    }
-    return true;
+    return ForEachInOrder<std::optional<CFileEntry>>(
+        manifest.entries.size(), jobs,
+        [&](std::size_t i) {
+            std::optional<CFileEntry> entry(std::in_place);
+            if (!PackEntry(folder, manifest.entries[i], *entry))
+                entry.reset();
+            return entry;
+        },
+        [&](std::size_t, const std::optional<CFileEntry>& pEntry) {
+            if (!pEntry)
+                return false;
+            const WriteOutcome outcome = writer.Add(*pEntry);
+            if (outcome.status == WriteStatus::TooLarge)
+                Report("Cannot save this archive\n" + outcome.detail);
+            progress.Advance(static_cast<std::uint64_t>(std::max(pEntry->m_size, 0)));
+            return outcome.status == WriteStatus::Ok;
+        });
 }
 
-// As new writes an archive: under its lock, through a temporary file.
-bool WriteArchiveFile(const std::string& path, const COstrevaneDoc& doc, std::int32_t version,
-                      double waitSeconds) {
+// Writes the archive as new writes one, under its lock and through a
+// temporary file, its entries packed on up to jobs threads. False after a
+// message.
+bool WriteArchiveFile(const PackOptions& options, const Manifest& manifest) {
+    if (DataStart(manifest.entries.size()) > LARGEST_OFFSET) {
+        Report("Cannot save this archive\nIt would have too many entries for its file "
+               "offsets to reach their data.");
+        return false;
+    }
     CArchiveLock lock;
-    if (lock.Acquire(path, waitSeconds) == CArchiveLock::Status::Busy) {
-        Report(InUseMessage(path, lock.GetHolderPid()));
+    if (lock.Acquire(options.archive, options.write.waitSeconds) == CArchiveLock::Status::Busy) {
+        Report(InUseMessage(options.archive, lock.GetHolderPid()));
         return false;
     }
     CFile file;
-    if (file.OpenForReplace(path)) {
-        const WriteOutcome outcome = WriteArchive(file, doc, {}, version);
-        if (outcome.status == WriteStatus::TooLarge) {
+    if (file.OpenForReplace(options.archive)) {
+        CArchiveStreamWriter writer(file, static_cast<std::int32_t>(manifest.entries.size()),
+                                    manifest.version);
+        if (!PackEntries(fs::path(options.folder), manifest, options.jobs, writer) &&
+            !file.HasFailed()) {
             file.Abort();
-            Report("Cannot save this archive\n" + outcome.detail);
             return false;
         }
-        if (outcome.status == WriteStatus::Ok && !file.HasFailed() && file.Commit(&lock))
+        if (writer.Finish().status == WriteStatus::Ok && file.Commit(&lock))
             return true;
     }
     file.Abort();
-    Report("Cannot save \"" + path + "\":\n" + file.GetErrorText());
+    Report("Cannot save \"" + options.archive + "\":\n" + file.GetErrorText());
     return false;
 }
 
@@ -328,12 +385,8 @@ int RunPack(const PackOptions& options) {
         Report("\"" + options.archive + "\" already exists (use --force to replace it).");
         return OSTR_EXIT_FAILURE;
     }
-    const fs::path folder(options.folder);
     Manifest manifest;
-    COstrevaneDoc doc;
-    return ReadManifest(folder, manifest) && PackEntries(folder, manifest, doc) &&
-                   WriteArchiveFile(options.archive, doc, manifest.version,
-                                    options.write.waitSeconds)
+    return ReadManifest(fs::path(options.folder), manifest) && WriteArchiveFile(options, manifest)
                ? OSTR_EXIT_OK
                : OSTR_EXIT_FAILURE;
 }
@@ -351,6 +404,7 @@ void AddFolderCommands(CLI::App& app, int& status) {
     cmd->add_flag("-f,--force", unpack->bForce,
                   "Write into a folder that is not empty, or from an archive whose directory "
                   "does not match its data");
+    AddJobsOption(*cmd, unpack->jobs);
     cmd->callback(
         [unpack, &status] { status = WithinMemory(RunUnpack, *unpack, OSTR_EXIT_FAILURE); });
 
@@ -360,5 +414,6 @@ void AddFolderCommands(CLI::App& app, int& status) {
     cmd->add_option("ARCHIVE", pack->archive, "Archive to write")->required();
     cmd->add_flag("-f,--force", pack->bForce, "Replace an existing file");
     AddWriteOptions(*cmd, pack->write, false);
+    AddJobsOption(*cmd, pack->jobs);
     cmd->callback([pack, &status] { status = WithinMemory(RunPack, *pack, OSTR_EXIT_FAILURE); });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MessageBox.h"
+
 #include <CLI/CLI.hpp>
 
 #include <condition_variable>
@@ -26,24 +28,33 @@ inline void AddJobsOption(CLI::App& cmd, unsigned& jobs) {
 
 // Runs work(i) for each i below count on up to jobs threads, and hands each
 // result to deliver(i, result) on the calling thread in order of i, so that
-// what deliver prints comes out exactly as with one job. At most two results
-// a job wait for their turn, so memory stays bounded by a few entries a job
-// whatever the count. work must print nothing and touch nothing shared; an
-// exception from work or deliver stops the rest and is thrown again here,
-// once every thread has ended.
+// what deliver prints comes out exactly as with one job. Messages work shows
+// (MessageBox) are kept and shown just before its result is delivered, as
+// one job would show them. deliver returns false to stop: no later result is
+// delivered and no later message shown, though work already under way on
+// other threads finishes. At most two results a job wait for their turn, so
+// memory stays bounded by a few entries a job whatever the count. work must
+// print nothing else and touch nothing shared; an exception from work or
+// deliver stops the rest and is thrown again here, once every thread has
+// ended. Returns true when every result was delivered.
 template <class Result, class Work, class Deliver>
-void ForEachInOrder(std::size_t count, unsigned jobs, Work work, Deliver deliver) {
+bool ForEachInOrder(std::size_t count, unsigned jobs, Work work, Deliver deliver) {
     if (jobs <= 1 || count <= 1) {
         for (std::size_t i = 0; i < count; ++i) {
             Result result = work(i);
-            deliver(i, result);
+            if (!deliver(i, result))
+                return false;
         }
-        return;
+        return true;
     }
+    struct SDone {
+        Result result;
+        std::vector<SCapturedMessage> messages;
+    };
     const std::size_t window = 2 * static_cast<std::size_t>(jobs);
     std::mutex mutex;
     std::condition_variable changed;
-    std::map<std::size_t, Result> ready;
+    std::map<std::size_t, SDone> ready;
     std::size_t handedOut = 0, delivered = 0;
     bool bStop = false;
     std::exception_ptr error;
@@ -60,9 +71,11 @@ void ForEachInOrder(std::size_t count, unsigned jobs, Work work, Deliver deliver
                 i = handedOut++;
             }
             try {
+                CMessageCapture capture;
                 Result result = work(i);
+                SDone done{std::move(result), capture.Take()};
                 const std::lock_guard lock(mutex);
-                ready.emplace(i, std::move(result));
+                ready.emplace(i, std::move(done));
             } catch (...) {
                 const std::lock_guard lock(mutex);
                 if (!error)
@@ -81,10 +94,12 @@ void ForEachInOrder(std::size_t count, unsigned jobs, Work work, Deliver deliver
             changed.wait(lock, [&] { return bStop || ready.count(delivered) != 0; });
             if (bStop)
                 break;
-            Result result = std::move(ready.at(delivered));
+            SDone done = std::move(ready.at(delivered));
             ready.erase(delivered);
             lock.unlock();
-            deliver(delivered, result);
+            ShowMessages(done.messages);
+            if (!deliver(delivered, done.result))
+                break;
             lock.lock();
             ++delivered;
             changed.notify_all();
@@ -103,4 +118,5 @@ void ForEachInOrder(std::size_t count, unsigned jobs, Work work, Deliver deliver
         thread.join();
     if (error)
         std::rethrow_exception(error);
+    return delivered == count;
 }

@@ -202,10 +202,10 @@ bool CFile::OpenForReplace(const std::string& path, bool bFollowLinks) {
     return true;
 }
 
-bool CFile::WriteAll(const void* pBuf, std::size_t nCount) {
+bool CFile::WriteAll(const void* pBuf, std::size_t nCount, std::int64_t position) {
     const auto* p = static_cast<const std::uint8_t*>(pBuf);
     while (nCount > 0) {
-        const ssize_t n = write(m_fd, p, nCount);
+        const ssize_t n = position < 0 ? write(m_fd, p, nCount) : pwrite(m_fd, p, nCount, position);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -214,6 +214,8 @@ bool CFile::WriteAll(const void* pBuf, std::size_t nCount) {
         }
         p += n;
         nCount -= static_cast<std::size_t>(n);
+        if (position >= 0)
+            position += n;
     }
     return true;
 }
@@ -242,6 +244,16 @@ bool CFile::Write(const void* pBuf, std::size_t nCount) {
     const auto* p = static_cast<const std::uint8_t*>(pBuf);
     m_buffer.insert(m_buffer.end(), p, p + nCount);
     return true;
+}
+
+bool CFile::WriteAt(std::uint64_t position, const void* pBuf, std::size_t nCount) {
+    if (m_mode != Mode::Replacing)
+        SetError(EBADF);
+    else if (const int fault = FileFaultOnWrite())
+        SetError(fault);
+    return !HasFailed() && FlushWriteBuffer() &&
+           WriteAll(pBuf, nCount,
+                    static_cast<std::int64_t>(std::min<std::uint64_t>(position, INT64_MAX)));
 }
 
 bool CFile::SyncAndClose() {

@@ -61,6 +61,10 @@ public:
     // Writes nCount bytes; returns false and records the failure if any byte
     // could not be written.
     virtual bool Write(const void* pBuf, std::size_t nCount);
+    // For a replace: writes nCount bytes at position, over bytes written
+    // before (a header filled in last); later writes still go at the end.
+    // Returns false and records the failure if any byte could not be written.
+    bool WriteAt(std::uint64_t position, const void* pBuf, std::size_t nCount);
     // Length of the file being read, as it was when opened.
     virtual std::uint64_t GetLength() const;
 
@@ -80,7 +84,8 @@ public:
 private:
     bool FillReadBuffer();
     bool FlushWriteBuffer();
-    bool WriteAll(const void* pBuf, std::size_t nCount);
+    // At position, or at the file's offset when it is negative.
+    bool WriteAll(const void* pBuf, std::size_t nCount, std::int64_t position = -1);
     bool PrepareTarget(bool bFollowLinks);
     bool TakeOverOwnerAndMode();
     bool SyncAndClose();

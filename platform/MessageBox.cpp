@@ -10,6 +10,8 @@ MessageBoxHandler& Handler() {
     return handler;
 }
 
+thread_local CMessageCapture* t_pCapture = nullptr;
+
 std::string& AppTitle() {
     static std::string title = "Ostrevane";
     return title;
@@ -49,6 +51,10 @@ int DefaultAnswer(unsigned style) {
 }
 
 int MessageBox(void* pOwner, const std::string& text, const std::string& caption, unsigned style) {
+    if (t_pCapture != nullptr) {
+        t_pCapture->m_messages.push_back({pOwner, text, caption, style});
+        return DefaultAnswer(style);
+    }
     if (Handler())
         return Handler()(pOwner, text, caption, style);
     return PrintToStderr(text, caption, style);
@@ -64,4 +70,15 @@ void SetAppTitle(const std::string& title) {
 
 const std::string& GetAppTitle() {
     return AppTitle();
+}
+
+CMessageCapture::CMessageCapture() : m_pOuter(std::exchange(t_pCapture, this)) {}
+
+CMessageCapture::~CMessageCapture() {
+    t_pCapture = m_pOuter;
+}
+
+void ShowMessages(const std::vector<SCapturedMessage>& messages) {
+    for (const SCapturedMessage& message : messages)
+        MessageBox(message.pOwner, message.text, message.caption, message.style);
 }

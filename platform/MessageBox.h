@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Styles and answers, with the values of the desktop platform they come from.
 inline constexpr unsigned MB_OK = 0x0;
@@ -47,3 +49,34 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 // or saved): the program's name.
 void SetAppTitle(const std::string& title);
 const std::string& GetAppTitle();
+
+// A message kept by a capture instead of being shown.
+struct SCapturedMessage {
+    void* pOwner;
+    std::string text;
+    std::string caption;
+    unsigned style;
+};
+
+// While one lives, messages on the thread that made it are kept instead of
+// shown, and answered with DefaultAnswer: work done on another thread can
+// have its messages shown later, in the order the work would have shown them.
+// Captures nest; the innermost keeps.
+class CMessageCapture {
+public:
+    CMessageCapture();
+    ~CMessageCapture();
+    CMessageCapture(const CMessageCapture&) = delete;
+    CMessageCapture& operator=(const CMessageCapture&) = delete;
+
+    // The messages kept so far, oldest first; the capture keeps none after.
+    std::vector<SCapturedMessage> Take() { return std::exchange(m_messages, {}); }
+
+private:
+    friend int MessageBox(void*, const std::string&, const std::string&, unsigned);
+    CMessageCapture* m_pOuter;
+    std::vector<SCapturedMessage> m_messages;
+};
+
+// Shows kept messages, in order, on the calling thread.
+void ShowMessages(const std::vector<SCapturedMessage>& messages);

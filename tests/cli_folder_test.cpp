@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -374,4 +375,90 @@ TEST(OstrDiff, JsonRepackingDuplicatesAndErrors) {
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "ostr: " + b + ": Entry overlay:3 \"Four\": its data is damaged.\n");
     EXPECT_EQ(Ostr({"diff", a, dir.File("none.dat")}).status, 2);
+}
+
+namespace {
+
+// Every file under folder with its bytes, by path relative to it.
+std::map<std::string, Bytes> FolderBytes(const std::string& folder) {
+    std::map<std::string, Bytes> files;
+    if (std::filesystem::is_regular_file(folder))
+        files[""] = ReadBytes(folder);
+    else if (std::filesystem::is_directory(folder))
+        for (const auto& item : std::filesystem::recursive_directory_iterator(folder))
+            files[std::filesystem::relative(item.path(), folder).string()] =
+                item.is_regular_file() ? ReadBytes(item.path().string()) : Bytes{};
+    return files;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+} // namespace
+
+TEST(OstrBulk, VerbsSayAndWriteTheSameWhateverTheNumberOfJobs) {
+    TempDir dir;
+    ArchiveBuilder a, b, damaged;
+    for (int i = 0; i < 40; ++i) {
+        const Bytes content(static_cast<std::size_t>(997 * i), static_cast<std::uint8_t>(i));
+        const std::string name = "E" + std::to_string(i);
+        a.Packed(i % 4, i, name, content);
+        if (i % 5 != 0)
+            b.Packed(i % 4, i + i % 7 / 6, i % 9 == 0 ? name + "x" : name,
+                     i % 11 == 0 ? Bytes(content.size() + 1, 1) : content);
+        if (i % 13 == 5)
+            damaged.Entry(i % 4, i, name, {0xFF, 0xFF, 0xFF, 0xFF}, 997 * i);
+        else
+            damaged.Packed(i % 4, i, name, content);
+    }
+    a.Entry(0, 99, "Four", UNUSUAL_AAAA, 4);
+    WriteBytes(dir.File("a.dat"), a.Build());
+    WriteBytes(dir.File("b.dat"), b.Build());
+    WriteBytes(dir.File("damaged.dat"), damaged.Build());
+    ASSERT_EQ(Ostr({"unpack", dir.File("a.dat"), dir.File("f")}).status, 0);
+    std::filesystem::copy(dir.File("f"), dir.File("gap"));
+    std::filesystem::remove(dir.File("gap/sound-22-E22.wav"));
+
+    // @OUT is where the verb writes; each number of jobs gets its own.
+    const struct {
+        int status;
+        std::vector<std::string> args;
+    } rows[] = {
+        {1, {"check", "@damaged.dat"}},
+        {0, {"extract-all", "@a.dat", "-d", "@OUT"}},
+        {1, {"extract-all", "@damaged.dat", "-d", "@OUT"}},
+        {0, {"unpack", "@a.dat", "@OUT"}},
+        {1, {"unpack", "@damaged.dat", "@OUT"}},
+        {0, {"pack", "@f", "@OUT"}},
+        {1, {"pack", "@gap", "@OUT"}},
+        {1, {"diff", "@a.dat", "@b.dat"}},
+        {1, {"diff", "--json", "@a.dat", "@b.dat"}},
+        {2, {"diff", "@a.dat", "@damaged.dat"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + row.args[1] + " " + row.args.back());
+        std::vector<Result> results;
+        std::vector<std::map<std::string, Bytes>> written;
+        for (const char* jobs : {"1", "3"}) {
+            const std::string out = dir.File(std::string("out") + jobs);
+            std::vector<std::string> args = {row.args[0], "--jobs", jobs};
+            for (std::size_t i = 1; i < row.args.size(); ++i)
+                args.push_back(row.args[i] == "@OUT" ? out
+                                                     : Replaced(row.args[i], "@", dir.File("")));
+            Result r = Ostr(args);
+            r.out = Replaced(r.out, out, "@OUT");
+            r.err = Replaced(r.err, out, "@OUT");
+            results.push_back(r);
+            written.push_back(FolderBytes(out));
+            std::filesystem::remove_all(out);
+        }
+        EXPECT_EQ(results[0].status, row.status) << results[0].err;
+        EXPECT_EQ(results[1].status, results[0].status);
+        EXPECT_EQ(results[1].out, results[0].out);
+        EXPECT_EQ(results[1].err, results[0].err);
+        EXPECT_EQ(written[1], written[0]);
+    }
 }
