@@ -30,7 +30,6 @@ cd "$work"
 "$build/bench/bench_codec" --corpus "$work" --benchmark_filter='^$' >/dev/null 2>&1
 "$build/bench/bench_archive" --make big.dat 100000 16 packed
 
-speed() { awk -v ours="$1" -v theirs="$2" 'BEGIN { printf "%.2fx", theirs / ours }'; }
 row() { printf '%-30s %8s %8s   %-26s %7s\n' "$@"; }
 
 # An empty archive, written by the shell itself so that no second process

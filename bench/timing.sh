@@ -64,3 +64,6 @@ alternate_ms() {
     printf '%s %s\n' "$(printf '%s\n' "${a[@]}" | median | awk '{ printf "%.1f", $1 / 1e6 }')" \
         "$(printf '%s\n' "${b[@]}" | median | awk '{ printf "%.1f", $1 / 1e6 }')"
 }
+
+# Speed as the other side's time over ours: above 1.00x we are faster.
+speed() { awk -v ours="$1" -v theirs="$2" 'BEGIN { printf "%.2fx", theirs / ours }'; }

@@ -11,6 +11,7 @@
 #include "cli/ParallelEntries.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
+#include "codec/StreamForm.h"
 #include "platform/ArchiveLock.h"
 #include "platform/ByteOrder.h"
 #include "platform/File.h"
@@ -95,18 +96,23 @@ struct SEntryCheck {
     bool bRepacksAlike;
 };
 
+// A stream in the packer's own form unpacks cleanly, so only one in another
+// form is unpacked, to tell damage from another coder's choices.
 SEntryCheck CheckEntry(const CFileEntry& entry) {
+    const auto size = static_cast<std::uint64_t>(std::max(entry.m_size, 0));
+    const StreamForm form =
+        entry.m_size < 0 ? StreamForm::Other
+                         : StreamFormOf(std::span(entry.m_data.data(), entry.m_data.size()), size);
+    if (form == StreamForm::OutOfMemory)
+        throw std::bad_alloc();
+    if (form == StreamForm::Packers)
+        return {UnpackStatus::Ok, size, true};
     ByteBuffer data;
     const UnpackStatus status = UnpackEntryData(entry, data);
-    if (status != UnpackStatus::Ok)
-        return {status, 0, false};
-    PackedData repacked;
-    if (!PackBuffer(data.data(), data.size(), repacked))
-        throw std::bad_alloc();
-    return {status, data.size(), repacked == entry.m_data};
+    return {status, data.size(), false};
 }
 
-// Unpacks every entry on up to jobs threads, reporting in order those that
+// Checks every entry on up to jobs threads, reporting in order those that
 // cannot be unpacked, and warns of each whose packed data is not what pack
 // would make of its content. A sound's stored bytes are its delta code,
 // which pack recomputes exactly from the content, so they are packed again

@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/TerminalProgress.h"
+#include "platform/LargeMemory.h"
 #include "platform/MessageBox.h"
 #include "platform/TempFiles.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     SetAppTitle("ostr");
     SetMessageBoxHandler(PrintMessage);
     RemoveTempFilesOnSignals();
+    KeepFreedHeapMemory();
     CLI::App app{"Reads and changes Ostrevane archives (.dat).", "ostr"};
     app.require_subcommand(1, 1);
     app.set_version_flag("--version", "ostr " OSTREVANE_VERSION);

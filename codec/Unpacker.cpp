@@ -14,7 +14,6 @@
 namespace {
 
 constexpr std::uint64_t FIRST_TABLE_SIZE = 512;
-constexpr std::int32_t MAX_WIDTH = 32;
 // Below this many codes read ahead, the ring is topped up.
 constexpr std::uint32_t REFILL_AT = 64;
 // How many codes ahead a code's start entry, and then the output it copies
@@ -414,48 +413,6 @@ bool CUnpacker::Grow() {
 // comes the all-ones code of width w, after which codes are one bit wider.
 // A code that does not fit the current word has its high bits at the top of
 // it and its low bits at the bottom of the next.
-CUnpacker::ECode CUnpacker::SCodeReader::Next(std::uint32_t& code) {
-    std::int32_t split = width; // bits taken from the current word
-    if (left < width) {
-        std::uint32_t fresh = 0;
-        if (!TakeWord(fresh))
-            return ECode::End;
-        bits |= std::uint64_t{fresh} << left;
-        split = left;
-        left += 32;
-    }
-    const std::uint64_t raw = bits & LowBits(width);
-    code = static_cast<std::uint32_t>(
-        split == width ? raw : (raw & LowBits(split)) << (width - split) | raw >> split);
-    bits >>= width;
-    left -= width;
-    if (next == tableSize - 4) {
-        // Past 32 bits there is no wider code to change to.
-        if (code != tableSize - 1 || width == MAX_WIDTH)
-            return ECode::Bad;
-        tableSize *= 2;
-        ++width;
-        return ECode::WidthChange;
-    }
-    if (code > next)
-        return ECode::Bad;
-    ++next;
-    return ECode::Entry;
-}
-
-// False when the words have run out.
-bool CUnpacker::SCodeReader::TakeWord(std::uint32_t& fresh) {
-    if (pfnSource != nullptr) {
-        fresh = pfnSource();
-        return !g_bSourceExhausted;
-    }
-    if (end - word < 4)
-        return false;
-    fresh = ReadLittleEndian32(word);
-    word += 4;
-    return true;
-}
-
 bool CUnpacker::AtCleanEnd() const {
     if (m_failure != Status::Ok || m_depth != 0)
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codec/CodeReader.h"
 #include "platform/LargeMemory.h"
 
 #include <bit>
@@ -90,25 +91,6 @@ private:
     // Codes read ahead of the one being decoded when reading the packed bytes:
     // their table entries and the output they copy from are fetched early.
     static constexpr std::uint32_t AHEAD = 256;
-
-    enum class ECode { Entry, WidthChange, Bad, End };
-
-    // Reads codes from words, following the width changes the packer makes
-    // and refusing every code it never writes. This is the one place the
-    // rules of the code stream live.
-    struct SCodeReader {
-        SourceFn pfnSource = nullptr;       // when set, words come from here
-        const std::uint8_t* word = nullptr; // else the next word to take
-        const std::uint8_t* end = nullptr;  // and the end of the packed bytes
-        std::uint64_t bits = 0;             // bits taken but not yet used
-        std::int32_t left = 0;              // how many
-        std::int32_t width = 9;
-        std::uint64_t tableSize = 512;
-        std::uint32_t next = 255; // the code the next entry defines
-
-        ECode Next(std::uint32_t& code);
-        bool TakeWord(std::uint32_t& word);
-    };
 
     // Where a code's string was first decoded in the output, modulo 2^32, and
     // its first HEAD_BYTES bytes (byte i in bits 8i to 8i + 7), so that a

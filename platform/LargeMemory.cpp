@@ -7,6 +7,9 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 // Under AddressSanitizer blocks stay on the heap.
 #if defined(__SANITIZE_ADDRESS__)
@@ -76,6 +79,13 @@ void FreeZeroed(void* p, std::size_t bytes) {
     }
 #if defined(__linux__)
     munmap(p, MappedSize(bytes));
+#endif
+}
+
+void KeepFreedHeapMemory() {
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
 }
 

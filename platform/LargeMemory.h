@@ -36,6 +36,13 @@ void* AllocatePopulated(std::size_t bytes);
 // Frees what AllocatePopulated(bytes) returned.
 void FreePopulated(void* p, std::size_t bytes);
 
+// For a process that works through entries one after another and then
+// ends: heap blocks it frees are kept for the next entry instead of being
+// handed back to the system, which would have every page of the next
+// entry's tables and content faulted in and zeroed afresh. Blocks below 32
+// MiB come from the heap, and up to 64 MiB freed at its top is kept.
+void KeepFreedHeapMemory();
+
 // Memory for a buffer that is written before it is read, such as an entry's
 // unpacked content: from the size AllocateZeroed maps on its own it comes
 // from there, faulting in 2 MiB at a time; below, from malloc, uninitialised.

@@ -1,4 +1,5 @@
 #include "codec/Packer.h"
+#include "codec/StreamForm.h"
 #include "codec/Unpacker.h"
 #include "codec/WordSink.h"
 #include "codec/WordSource.h"
@@ -157,8 +158,13 @@ Bytes DistinctPairs(std::size_t n) {
 }
 
 // The codes of data from a plain map-based coder, width-change codes
-// included, to hold the packer's own search to.
-std::vector<std::uint32_t> PlainCodes(const Bytes& data) {
+// included, to hold the packer's own search to. With stopOneIn, it stops
+// short of the longest string at random about once in that many times it
+// could go on, as another coder might: the decoder then defines the entry
+// it skipped a second time, under a code of its own.
+std::vector<std::uint32_t> PlainCodes(const Bytes& data, unsigned stopOneIn = 0,
+                                      unsigned seed = 0) {
+    std::mt19937 rng(seed);
     std::vector<std::uint32_t> codes;
     if (data.empty())
         return codes;
@@ -168,7 +174,8 @@ std::vector<std::uint32_t> PlainCodes(const Bytes& data) {
     std::uint32_t pending = data[0];
     for (std::size_t i = 1; i < data.size(); ++i) {
         const std::uint64_t key = std::uint64_t{pending} << 8 | data[i];
-        if (const auto it = children.find(key); it != children.end()) {
+        if (const auto it = children.find(key);
+            it != children.end() && (stopOneIn == 0 || rng() % stopOneIn != 0)) {
             pending = it->second;
             continue;
         }
@@ -783,4 +790,34 @@ TEST(Unpacker, WalksStringsAfterALargeRead) {
         ASSERT_EQ(unpacker.Read(out.data() + at, 1), CUnpacker::Status::Ok);
     EXPECT_TRUE(out == input);
     EXPECT_TRUE(unpacker.AtCleanEnd());
+}
+
+// Streams that stop short of the longest string now and then are told from
+// the packer's own, as packing their bytes again confirms.
+TEST(StreamForm, TellsThePackersOwnStreamFromOthers) {
+    const struct {
+        const char* name;
+        Bytes data;
+    } rows[] = {
+        {"empty", {}},
+        {"one byte", {7}},
+        {"run", RunOf(5000, 0x20)},
+        {"random", RandomBytes(20000, 51)},
+        {"two letters", Letters(20000, 2, 52)},
+        {"text", TextBytes(20000, 53)},
+    };
+    for (const auto& row : rows) {
+        const Bytes packers = Pack(row.data);
+        for (const unsigned stopOneIn : {0u, 2u, 50u, 5000u}) {
+            SCOPED_TRACE(std::string(row.name) + ", stopping once in " + std::to_string(stopOneIn));
+            const Bytes stream = WriteCodes(PlainCodes(row.data, stopOneIn, stopOneIn));
+            EXPECT_EQ(Unpack(stream, row.data.size()).data, row.data);
+            EXPECT_EQ(StreamFormOf(stream, row.data.size()),
+                      stream == packers ? StreamForm::Packers : StreamForm::Other);
+            EXPECT_EQ(StreamFormOf(packers, row.data.size()), StreamForm::Packers);
+            Bytes padded = packers;
+            padded.insert(padded.end(), 4, 0);
+            EXPECT_EQ(StreamFormOf(padded, row.data.size()), StreamForm::Other);
+        }
+    }
 }
