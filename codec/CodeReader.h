@@ -35,8 +35,12 @@ struct SCodeReader {
     bool TakeWord(std::uint32_t& word);
 };
 
+// The count lowest bits set.
+inline std::uint64_t CodeBits(std::int32_t count) {
+    return (std::uint64_t{1} << count) - 1;
+}
+
 inline ECode SCodeReader::Next(std::uint32_t& code) {
-    const auto lowBits = [](std::int32_t count) { return (std::uint64_t{1} << count) - 1; };
     std::int32_t split = width; // bits taken from the current word
     if (left < width) {
         std::uint32_t fresh = 0;
@@ -46,9 +50,9 @@ inline ECode SCodeReader::Next(std::uint32_t& code) {
         split = left;
         left += 32;
     }
-    const std::uint64_t raw = bits & lowBits(width);
+    const std::uint64_t raw = bits & CodeBits(width);
     code = static_cast<std::uint32_t>(
-        split == width ? raw : (raw & lowBits(split)) << (width - split) | raw >> split);
+        split == width ? raw : (raw & CodeBits(split)) << (width - split) | raw >> split);
     bits >>= width;
     left -= width;
     if (next == tableSize - 4) {
