@@ -4,8 +4,10 @@
 #include "cli/EntryAddress.h"
 #include "cli/EntryReports.h"
 #include "cli/ParallelEntries.h"
+#include "cli/SyncThreads.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
+#include "platform/File.h"
 #include "platform/FileIdentity.h"
 #include "platform/MessageBox.h"
 #include "transfer/ExportFileNames.h"
@@ -66,12 +68,8 @@ bool IsTheArchive(const std::string& path, const FileIdentity& archive) {
     return lstat(path.c_str(), &st) == 0 && IdentityOf(st).IsSameFile(archive);
 }
 
-// Why the entry could not be written to path; empty when it was.
-std::string ExportProblem(const CFileEntry& entry, const std::string& path,
-                          const FileIdentity& archive) {
-    if (IsTheArchive(path, archive))
-        return "Cannot write " + path + ARCHIVE_ITSELF;
-    const ExportOutcome outcome = ExportEntryQuietly(entry, path, false);
+// Words an export's failure as extract-all says it.
+std::string ProblemText(const ExportOutcome& outcome, const std::string& path) {
     switch (outcome.failure) {
     case ExportFailure::None:
         return {};
@@ -87,6 +85,26 @@ std::string ExportProblem(const CFileEntry& entry, const std::string& path,
     return "its data is damaged.";
 }
 
+// Why an entry could not be written, or its file being synced and put in
+// place.
+struct SExtracted {
+    std::string problem;
+    std::future<std::string> committed;
+};
+
+SExtracted WriteEntryFile(const CFileEntry& entry, const std::string& path,
+                          const FileIdentity& archive, CSyncThreads& syncs) {
+    if (IsTheArchive(path, archive))
+        return {"Cannot write " + path + ARCHIVE_ITSELF, {}};
+    std::unique_ptr<CFile> pWritten;
+    SExtracted extracted{ProblemText(ExportEntryUncommitted(entry, path, false, pWritten), path),
+                         {}};
+    if (pWritten)
+        extracted.committed = syncs.Run([pFile = std::shared_ptr<CFile>(std::move(pWritten)),
+                                         path] { return ProblemText(CommitExport(*pFile), path); });
+    return extracted;
+}
+
 // Reports how writing the entry to path went: the path, or why not.
 bool ReportExtracted(const CFileEntry& entry, const std::string& path, const std::string& problem) {
     if (problem.empty()) {
@@ -98,7 +116,9 @@ bool ReportExtracted(const CFileEntry& entry, const std::string& path, const std
     return false;
 }
 
-// The entries are written on up to jobs threads and reported in order.
+// The entries are unpacked and written on up to jobs threads, and each file
+// synced and put in place by the sync threads while the jobs go on; they
+// are reported in order.
 int RunExtractAll(const ExtractAllOptions& options) {
     COstrevaneDoc doc;
     if (!OpenArchive(doc, options.archive) || !MakeFolder(options.folder))
@@ -114,11 +134,14 @@ int RunExtractAll(const ExtractAllOptions& options) {
     }
     int status = OSTR_EXIT_OK;
     CTerminalProgress progress("extract-all", entries.size());
-    ForEachInOrder<std::string>(
+    CSyncThreads syncs(SyncThreadsFor(options.jobs));
+    ForEachInOrder<SExtracted>(
         entries.size(), options.jobs,
-        [&](std::size_t i) { return ExportProblem(*entries[i], paths[i], archive); },
-        [&](std::size_t i, const std::string& problem) {
-            if (!ReportExtracted(*entries[i], paths[i], problem))
+        [&](std::size_t i) { return WriteEntryFile(*entries[i], paths[i], archive, syncs); },
+        [&](std::size_t i, SExtracted& extracted) {
+            if (extracted.committed.valid())
+                extracted.problem = extracted.committed.get();
+            if (!ReportExtracted(*entries[i], paths[i], extracted.problem))
                 status = OSTR_EXIT_FAILURE;
             progress.Advance(static_cast<std::uint64_t>(std::max(entries[i]->m_size, 0)));
             return true;

@@ -9,6 +9,7 @@
 #include "cli/EntryReports.h"
 #include "cli/Manifest.h"
 #include "cli/ParallelEntries.h"
+#include "cli/SyncThreads.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 #include "codec/StreamForm.h"
@@ -155,19 +156,25 @@ bool FolderIsUsable(const std::string& folder, bool bForce) {
     return bEmpty && !error;
 }
 
-// Writes size bytes to path atomically, replacing a link at path rather than
-// following it. Never writes over the archive being read, which is in memory
-// only. Returns why it could not, or nothing.
-std::string WriteFileQuietly(const std::string& path, const std::uint8_t* data, std::size_t size,
-                             const FileIdentity& archive) {
+// Writes size bytes into a temporary file beside path, replacing a link at
+// path rather than following it, and leaves it to pWritten for the caller to
+// commit. Never writes over the archive being read, which is in memory only.
+// Returns why it could not, or nothing.
+std::string WriteUncommitted(const std::string& path, const std::uint8_t* data, std::size_t size,
+                             const FileIdentity& archive, std::unique_ptr<CFile>& pWritten) {
     struct stat st {};
     if (lstat(path.c_str(), &st) == 0 && IdentityOf(st).IsSameFile(archive))
         return "Cannot write " + path + ": it is the archive being read.";
-    CFile file;
-    if (file.OpenForReplace(path, false) && file.Write(data, size) && file.Commit())
-        return {};
-    file.Abort();
-    return "Cannot write " + path + ": " + file.GetErrorText();
+    auto pFile = std::make_unique<CFile>();
+    if (!pFile->OpenForReplace(path, false) || !pFile->Write(data, size))
+        return "Cannot write " + path + ": " + pFile->GetErrorText();
+    pWritten = std::move(pFile);
+    return {};
+}
+
+// Syncs the file and puts it in place at path; returns why it could not.
+std::string Commit(CFile& file, const std::string& path) {
+    return file.Commit() ? std::string() : "Cannot write " + path + ": " + file.GetErrorText();
 }
 
 // Prints the path written, or reports why it was not; false for that.
@@ -186,20 +193,29 @@ struct SEntryWrite {
     UnpackStatus status;
     std::string problem; // why the file could not be written
     bool bNotWave;       // a sound whose content fails the wave checks
+    std::future<std::string> committed;
 };
 
 SEntryWrite WriteEntry(const CFileEntry& entry, const std::string& path,
-                       const FileIdentity& archive) {
+                       const FileIdentity& archive, CSyncThreads& syncs) {
     ByteBuffer content;
-    const UnpackStatus status = UnpackContent(entry, content);
-    if (status != UnpackStatus::Ok)
-        return {status, {}, false};
-    return {status, WriteFileQuietly(path, content.data(), content.size(), archive),
-            entry.m_type == ENTRY_SOUND && SoundRefusal(content)};
+    SEntryWrite write{UnpackContent(entry, content), {}, false, {}};
+    if (write.status != UnpackStatus::Ok)
+        return write;
+    std::unique_ptr<CFile> pWritten;
+    write.problem = WriteUncommitted(path, content.data(), content.size(), archive, pWritten);
+    write.bNotWave = entry.m_type == ENTRY_SOUND && SoundRefusal(content);
+    if (pWritten)
+        write.committed = syncs.Run([pFile = std::shared_ptr<CFile>(std::move(pWritten)), path] {
+            return Commit(*pFile, path);
+        });
+    return write;
 }
 
-// Writes every entry's file on up to jobs threads, in order adding it to
-// the manifest and printing its path; stops at the first that fails.
+// Unpacks and writes every entry's file on up to jobs threads, each synced
+// and put in place by the sync threads while the jobs go on; in order, each
+// is added to the manifest and its path printed. Stops at the first that
+// fails, dropping the files not yet being put in place.
 bool WriteEntries(const std::vector<const CFileEntry*>& entries, const fs::path& folder,
                   const FileIdentity& archive, unsigned jobs, Manifest& manifest) {
     CExportFileNames names;
@@ -207,16 +223,20 @@ bool WriteEntries(const std::vector<const CFileEntry*>& entries, const fs::path&
         manifest.entries.push_back({p->m_type, p->m_id, p->m_name, names.NameFor(*p)});
     std::set<std::pair<std::int32_t, std::int32_t>> seen;
     CTerminalProgress progress("unpack", entries.size());
+    CSyncThreads syncs(SyncThreadsFor(jobs));
     return ForEachInOrder<SEntryWrite>(
         entries.size(), jobs,
         [&](std::size_t i) {
-            return WriteEntry(*entries[i], (folder / manifest.entries[i].file).string(), archive);
+            return WriteEntry(*entries[i], (folder / manifest.entries[i].file).string(), archive,
+                              syncs);
         },
-        [&](std::size_t i, const SEntryWrite& write) {
+        [&](std::size_t i, SEntryWrite& write) {
             const CFileEntry& entry = *entries[i];
+            const std::string path = (folder / manifest.entries[i].file).string();
             progress.Advance(static_cast<std::uint64_t>(std::max(entry.m_size, 0)));
-            if (!Unpacked(entry, write.status) ||
-                !ReportWritten((folder / manifest.entries[i].file).string(), write.problem))
+            if (write.committed.valid())
+                write.problem = write.committed.get();
+            if (!Unpacked(entry, write.status) || !ReportWritten(path, write.problem))
                 return false;
             manifest.entries[i].bDuplicate = !seen.insert({entry.m_type, entry.m_id}).second;
             manifest.entries[i].bNotWave = write.bNotWave;
@@ -250,11 +270,12 @@ int RunUnpack(const UnpackOptions& options) {
         return OSTR_EXIT_FAILURE;
     const std::string text = ManifestText(manifest);
     const std::string path = (folder / MANIFEST_FILE).string();
-    return ReportWritten(path,
-                         WriteFileQuietly(path, reinterpret_cast<const std::uint8_t*>(text.data()),
-                                          text.size(), doc.GetDiskIdentity()))
-               ? OSTR_EXIT_OK
-               : OSTR_EXIT_FAILURE;
+    std::unique_ptr<CFile> pWritten;
+    std::string problem = WriteUncommitted(path, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                           text.size(), doc.GetDiskIdentity(), pWritten);
+    if (pWritten)
+        problem = Commit(*pWritten, path);
+    return ReportWritten(path, problem) ? OSTR_EXIT_OK : OSTR_EXIT_FAILURE;
 }
 
 // ---- pack

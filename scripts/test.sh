@@ -2,8 +2,8 @@
 # Builds everything with warnings as errors and runs every test, with a smoke
 # run of each benchmark at a tiny size; then every suite again, the editor's
 # included, under AddressSanitizer and UBSan with leak detection; then the
-# core suite under ThreadSanitizer; then the fuzz targets: their seed corpus
-# replayed and FUZZ_SECONDS (60) of fuzzing each.
+# core suite and ostr's bulk verbs under ThreadSanitizer; then the fuzz
+# targets: their seed corpus replayed and FUZZ_SECONDS (60) of fuzzing each.
 # The large-archive tests are left out here: ctest --test-dir build-test -L large.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,11 +25,14 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 # The core suite holds the tests that pack and unpack on several threads at
 # once; one process runs it whole, as each start under the sanitizer is slow.
-echo "== Core suite under ThreadSanitizer"
+# The bulk verbs' test runs each verb with several jobs: a finding ends that
+# ostr with an error, which the test sees.
+echo "== Core suite and bulk verbs under ThreadSanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVANE_TESTS=ON \
     -DOSTREVANE_GUI=OFF -DOSTREVANE_SANITIZE_THREAD=ON >/dev/null
-cmake --build build-tsan --target core_tests
+cmake --build build-tsan --target core_tests cli_tests
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/core_tests --gtest_brief=1
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/cli_tests --gtest_brief=1 --gtest_filter='OstrBulk.*'
 
 if [ -f fuzz/run.sh ]; then
     echo "== Fuzz targets"

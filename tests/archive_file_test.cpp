@@ -1,5 +1,6 @@
 // The archive file: layout byte for byte, the reader's refusals, and saving.
 
+#include "archive/ArchiveWriter.h"
 #include "archive/OstrevaneDoc.h"
 #include "platform/Archive.h"
 #include "platform/FileFaults.h"
@@ -337,4 +338,38 @@ TEST(ArchiveFile, LayoutPastTwoGigabytesIsRefusedBeforeWriting) {
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_EQ(messages.Messages()[0].caption, "Error");
     EXPECT_TRUE(doc.IsModified());
+}
+
+// Written entry by entry, the directory filled in last, an archive has the
+// bytes it was read from; a write failing anywhere leaves no file.
+TEST(ArchiveFile, StreamedArchiveMatchesTheArchiveReadAndFailsWhole) {
+    TempDir dir;
+    const Bytes archive = ArchiveBuilder()
+                              .Version(7)
+                              .Packed(1, 1, "One", Bytes(5000, 1))
+                              .Packed(2, -3, "Two", {})
+                              .Packed(0, 9, "Three", Bytes(300, 3))
+                              .Build();
+    WriteBytes(dir.File("a.dat"), archive);
+    COstrevaneDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(dir.File("a.dat")));
+    // Writes: the header, the blank directory, each entry, the directory.
+    for (const int failAt : {0, 1, 2, 4, 6}) {
+        SCOPED_TRACE(failAt);
+        CFile file;
+        ASSERT_TRUE(file.OpenForReplace(dir.File("b.dat")));
+        SetFileFaults({failAt});
+        CArchiveStreamWriter writer(file, doc.CountEntries(), 7);
+        for (const CFileEntry* p = doc.m_pHead; p; p = p->m_pNext)
+            writer.Add(*p);
+        const WriteStatus status = writer.Finish().status;
+        ClearFileFaults();
+        EXPECT_EQ(status, failAt == 0 ? WriteStatus::Ok : WriteStatus::WriteFailed);
+        if (status == WriteStatus::Ok && file.Commit()) {
+            EXPECT_EQ(ReadBytes(dir.File("b.dat")), archive);
+            std::filesystem::remove(dir.File("b.dat"));
+        }
+        file.Abort();
+        EXPECT_EQ(dir.Listing(), std::vector<std::string>{"a.dat"});
+    }
 }

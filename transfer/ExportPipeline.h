@@ -3,9 +3,11 @@
 #include "platform/Progress.h"
 #include "transfer/EntryPacking.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
+class CFile;
 class CFileEntry;
 
 enum class ExportResult {
@@ -44,6 +46,16 @@ struct ExportOutcome {
 // progress, when given, hears how far the unpacking has gone.
 ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& path,
                                  bool bFollowLinks = true, const ProgressFn& progress = {});
+
+// The same, but leaves the file written and not yet in place: on success
+// pWritten holds it, and nothing is at path until the caller commits it with
+// CommitExport, which syncs it and renames it over path; dropping it leaves
+// path as it was. A caller writing many files can so let one file's sync
+// wait while other entries are unpacked.
+ExportOutcome ExportEntryUncommitted(const CFileEntry& entry, const std::string& path,
+                                     bool bFollowLinks, std::unique_ptr<CFile>& pWritten,
+                                     const ProgressFn& progress = {});
+ExportOutcome CommitExport(CFile& file);
 
 // The same, telling the user of a failure in a message owned by pOwner
 // (caption "error"); a cancel shows nothing.
