@@ -3,11 +3,10 @@
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
 #include "cli/EntryReports.h"
+#include "cli/FileWriters.h"
 #include "cli/ParallelEntries.h"
-#include "cli/SyncThreads.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
-#include "platform/File.h"
 #include "platform/FileIdentity.h"
 #include "platform/MessageBox.h"
 #include "transfer/ExportFileNames.h"
@@ -85,24 +84,23 @@ std::string ProblemText(const ExportOutcome& outcome, const std::string& path) {
     return "its data is damaged.";
 }
 
-// Why an entry could not be written, or its file being synced and put in
-// place.
+// Why an entry could not be unpacked, or its file being written.
 struct SExtracted {
     std::string problem;
-    std::future<std::string> committed;
+    std::future<std::string> written;
 };
 
-SExtracted WriteEntryFile(const CFileEntry& entry, const std::string& path,
-                          const FileIdentity& archive, CSyncThreads& syncs) {
+SExtracted UnpackEntry(const CFileEntry& entry, const std::string& path,
+                       const FileIdentity& archive, CFileWriters& writers) {
     if (IsTheArchive(path, archive))
         return {"Cannot write " + path + ARCHIVE_ITSELF, {}};
-    std::unique_ptr<CFile> pWritten;
-    SExtracted extracted{ProblemText(ExportEntryUncommitted(entry, path, false, pWritten), path),
-                         {}};
-    if (pWritten)
-        extracted.committed = syncs.Run([pFile = std::shared_ptr<CFile>(std::move(pWritten)),
-                                         path] { return ProblemText(CommitExport(*pFile), path); });
-    return extracted;
+    auto pContent = std::make_shared<ByteBuffer>();
+    const ExportOutcome outcome = UnpackForExport(entry, *pContent);
+    if (!outcome.Succeeded())
+        return {ProblemText(outcome, path), {}};
+    return {{}, writers.Run([pContent, path] {
+                return ProblemText(WriteExport(*pContent, path, false), path);
+            })};
 }
 
 // Reports how writing the entry to path went: the path, or why not.
@@ -116,9 +114,8 @@ bool ReportExtracted(const CFileEntry& entry, const std::string& path, const std
     return false;
 }
 
-// The entries are unpacked and written on up to jobs threads, and each file
-// synced and put in place by the sync threads while the jobs go on; they
-// are reported in order.
+// The entries are unpacked on up to jobs threads, and each file written by
+// the writing threads while the jobs go on; they are reported in order.
 int RunExtractAll(const ExtractAllOptions& options) {
     COstrevaneDoc doc;
     if (!OpenArchive(doc, options.archive) || !MakeFolder(options.folder))
@@ -134,13 +131,13 @@ int RunExtractAll(const ExtractAllOptions& options) {
     }
     int status = OSTR_EXIT_OK;
     CTerminalProgress progress("extract-all", entries.size());
-    CSyncThreads syncs(SyncThreadsFor(options.jobs));
+    CFileWriters writers(FileWritersFor(options.jobs));
     ForEachInOrder<SExtracted>(
         entries.size(), options.jobs,
-        [&](std::size_t i) { return WriteEntryFile(*entries[i], paths[i], archive, syncs); },
+        [&](std::size_t i) { return UnpackEntry(*entries[i], paths[i], archive, writers); },
         [&](std::size_t i, SExtracted& extracted) {
-            if (extracted.committed.valid())
-                extracted.problem = extracted.committed.get();
+            if (extracted.written.valid())
+                extracted.problem = extracted.written.get();
             if (!ReportExtracted(*entries[i], paths[i], extracted.problem))
                 status = OSTR_EXIT_FAILURE;
             progress.Advance(static_cast<std::uint64_t>(std::max(entries[i]->m_size, 0)));

@@ -7,9 +7,9 @@
 #include "cli/Commands.h"
 #include "cli/EntryAddress.h"
 #include "cli/EntryReports.h"
+#include "cli/FileWriters.h"
 #include "cli/Manifest.h"
 #include "cli/ParallelEntries.h"
-#include "cli/SyncThreads.h"
 #include "cli/TerminalProgress.h"
 #include "cli/TextOutput.h"
 #include "codec/StreamForm.h"
@@ -156,25 +156,19 @@ bool FolderIsUsable(const std::string& folder, bool bForce) {
     return bEmpty && !error;
 }
 
-// Writes size bytes into a temporary file beside path, replacing a link at
-// path rather than following it, and leaves it to pWritten for the caller to
-// commit. Never writes over the archive being read, which is in memory only.
-// Returns why it could not, or nothing.
-std::string WriteUncommitted(const std::string& path, const std::uint8_t* data, std::size_t size,
-                             const FileIdentity& archive, std::unique_ptr<CFile>& pWritten) {
+// Writes size bytes to path atomically, replacing a link at path rather than
+// following it. Never writes over the archive being read, which is in memory
+// only. Returns why it could not, or nothing.
+std::string WriteFileQuietly(const std::string& path, const std::uint8_t* data, std::size_t size,
+                             const FileIdentity& archive) {
     struct stat st {};
     if (lstat(path.c_str(), &st) == 0 && IdentityOf(st).IsSameFile(archive))
         return "Cannot write " + path + ": it is the archive being read.";
-    auto pFile = std::make_unique<CFile>();
-    if (!pFile->OpenForReplace(path, false) || !pFile->Write(data, size))
-        return "Cannot write " + path + ": " + pFile->GetErrorText();
-    pWritten = std::move(pFile);
-    return {};
-}
-
-// Syncs the file and puts it in place at path; returns why it could not.
-std::string Commit(CFile& file, const std::string& path) {
-    return file.Commit() ? std::string() : "Cannot write " + path + ": " + file.GetErrorText();
+    CFile file;
+    if (file.OpenForReplace(path, false) && file.Write(data, size) && file.Commit())
+        return {};
+    file.Abort();
+    return "Cannot write " + path + ": " + file.GetErrorText();
 }
 
 // Prints the path written, or reports why it was not; false for that.
@@ -188,34 +182,30 @@ bool ReportWritten(const std::string& path, const std::string& problem) {
     return true;
 }
 
-// What writing an entry's file came to.
+// How an entry unpacked, and its file being written.
 struct SEntryWrite {
     UnpackStatus status;
-    std::string problem; // why the file could not be written
-    bool bNotWave;       // a sound whose content fails the wave checks
-    std::future<std::string> committed;
+    bool bNotWave; // a sound whose content fails the wave checks
+    std::future<std::string> written;
 };
 
-SEntryWrite WriteEntry(const CFileEntry& entry, const std::string& path,
-                       const FileIdentity& archive, CSyncThreads& syncs) {
-    ByteBuffer content;
-    SEntryWrite write{UnpackContent(entry, content), {}, false, {}};
+SEntryWrite UnpackEntry(const CFileEntry& entry, const std::string& path,
+                        const FileIdentity& archive, CFileWriters& writers) {
+    auto pContent = std::make_shared<ByteBuffer>();
+    SEntryWrite write{UnpackContent(entry, *pContent), false, {}};
     if (write.status != UnpackStatus::Ok)
         return write;
-    std::unique_ptr<CFile> pWritten;
-    write.problem = WriteUncommitted(path, content.data(), content.size(), archive, pWritten);
-    write.bNotWave = entry.m_type == ENTRY_SOUND && SoundRefusal(content);
-    if (pWritten)
-        write.committed = syncs.Run([pFile = std::shared_ptr<CFile>(std::move(pWritten)), path] {
-            return Commit(*pFile, path);
-        });
+    write.bNotWave = entry.m_type == ENTRY_SOUND && SoundRefusal(*pContent);
+    write.written = writers.Run([pContent, path, &archive] {
+        return WriteFileQuietly(path, pContent->data(), pContent->size(), archive);
+    });
     return write;
 }
 
-// Unpacks and writes every entry's file on up to jobs threads, each synced
-// and put in place by the sync threads while the jobs go on; in order, each
-// is added to the manifest and its path printed. Stops at the first that
-// fails, dropping the files not yet being put in place.
+// Unpacks every entry on up to jobs threads, its file written by the writing
+// threads while the jobs go on; in order, each is added to the manifest and
+// its path printed. Stops at the first that fails, dropping the files not
+// yet being written.
 bool WriteEntries(const std::vector<const CFileEntry*>& entries, const fs::path& folder,
                   const FileIdentity& archive, unsigned jobs, Manifest& manifest) {
     CExportFileNames names;
@@ -223,20 +213,18 @@ bool WriteEntries(const std::vector<const CFileEntry*>& entries, const fs::path&
         manifest.entries.push_back({p->m_type, p->m_id, p->m_name, names.NameFor(*p)});
     std::set<std::pair<std::int32_t, std::int32_t>> seen;
     CTerminalProgress progress("unpack", entries.size());
-    CSyncThreads syncs(SyncThreadsFor(jobs));
+    CFileWriters writers(FileWritersFor(jobs));
     return ForEachInOrder<SEntryWrite>(
         entries.size(), jobs,
         [&](std::size_t i) {
-            return WriteEntry(*entries[i], (folder / manifest.entries[i].file).string(), archive,
-                              syncs);
+            return UnpackEntry(*entries[i], (folder / manifest.entries[i].file).string(), archive,
+                               writers);
         },
         [&](std::size_t i, SEntryWrite& write) {
             const CFileEntry& entry = *entries[i];
             const std::string path = (folder / manifest.entries[i].file).string();
             progress.Advance(static_cast<std::uint64_t>(std::max(entry.m_size, 0)));
-            if (write.committed.valid())
-                write.problem = write.committed.get();
-            if (!Unpacked(entry, write.status) || !ReportWritten(path, write.problem))
+            if (!Unpacked(entry, write.status) || !ReportWritten(path, write.written.get()))
                 return false;
             manifest.entries[i].bDuplicate = !seen.insert({entry.m_type, entry.m_id}).second;
             manifest.entries[i].bNotWave = write.bNotWave;
@@ -270,12 +258,11 @@ int RunUnpack(const UnpackOptions& options) {
         return OSTR_EXIT_FAILURE;
     const std::string text = ManifestText(manifest);
     const std::string path = (folder / MANIFEST_FILE).string();
-    std::unique_ptr<CFile> pWritten;
-    std::string problem = WriteUncommitted(path, reinterpret_cast<const std::uint8_t*>(text.data()),
-                                           text.size(), doc.GetDiskIdentity(), pWritten);
-    if (pWritten)
-        problem = Commit(*pWritten, path);
-    return ReportWritten(path, problem) ? OSTR_EXIT_OK : OSTR_EXIT_FAILURE;
+    return ReportWritten(path,
+                         WriteFileQuietly(path, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                          text.size(), doc.GetDiskIdentity()))
+               ? OSTR_EXIT_OK
+               : OSTR_EXIT_FAILURE;
 }
 
 // ---- pack

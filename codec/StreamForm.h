@@ -17,5 +17,8 @@ enum class StreamForm {
 // would have named a longer one. It did so exactly when some code's string
 // followed by the first byte of the next code's string was already in the
 // dictionary, that is when the entry the two define is defined twice.
-// Reads no byte outside packed.
-StreamForm StreamFormOf(std::span<const std::uint8_t> packed, std::uint64_t size);
+// Reads no byte outside packed. Its table of entries starts at most
+// 2^largestFirstBits slots and grows as the codes come; tests lower it, to
+// reach the growth with little input.
+StreamForm StreamFormOf(std::span<const std::uint8_t> packed, std::uint64_t size,
+                        int largestFirstBits = 22);

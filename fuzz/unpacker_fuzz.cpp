@@ -7,7 +7,9 @@
 // by word from NextWord in several calls of any sizes, and appending reads of
 // those sizes to one growing buffer all succeed or fail together, with the
 // same bytes, the same long-string notices, the same words read and the same
-// answer about the stream's end.
+// answer about the stream's end. StreamFormOf calls the stream the packer's
+// own exactly when it unpacks to a clean end and packing its bytes again
+// gives the stream back.
 //
 // Input: a little-endian int32 requested size (a non-negative one taken
 // modulo 1 MiB + 1), four bytes seeding the block sizes of the split reads,
@@ -15,8 +17,10 @@
 
 #include "FuzzSupport.h"
 
+#include "codec/StreamForm.h"
 #include "codec/Unpacker.h"
 #include "codec/WordSource.h"
+#include "transfer/EntryPacking.h"
 
 #include <algorithm>
 
@@ -167,5 +171,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(static_cast<std::uint64_t>(count) <= MaxUnpackedSize(stream.size()));
     FUZZ_CHECK(SameOutcome(ReadWordByWord(stream, count, seed), whole));
     FUZZ_CHECK(SameOutcome(ReadAppending(stream, count, seed), whole));
+
+    bool bPackers = false;
+    if (whole.status == CUnpacker::Status::Ok && whole.bCleanEnd) {
+        PackedData repacked;
+        FUZZ_CHECK(PackBuffer(whole.bytes.data(), whole.bytes.size(), repacked));
+        bPackers = repacked.size() == stream.size() &&
+                   std::equal(repacked.data(), repacked.data() + repacked.size(), stream.data());
+    }
+    const StreamForm form =
+        StreamFormOf(std::span(stream.data(), stream.size()), static_cast<std::uint64_t>(count));
+    FUZZ_CHECK(form == (bPackers ? StreamForm::Packers : StreamForm::Other));
     return 0;
 }

@@ -86,6 +86,7 @@ private:
     bool FlushWriteBuffer();
     // At position, or at the file's offset when it is negative.
     bool WriteAll(const void* pBuf, std::size_t nCount, std::int64_t position = -1);
+    void StartWriteback(std::size_t nComing);
     bool PrepareTarget(bool bFollowLinks);
     bool TakeOverOwnerAndMode();
     bool SyncAndClose();
@@ -106,6 +107,11 @@ private:
     std::string m_strPath;
     std::string m_strTarget;
     std::string m_strTemp;
+    // Bytes appended to a file being replaced, and where the writeback not
+    // yet asked for starts.
+    static constexpr std::uint64_t WRITEBACK_STEP = std::uint64_t{8} << 20;
+    std::uint64_t m_nAppended = 0;
+    std::uint64_t m_nWritebackFrom = 0;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_bufferPos = 0;
     std::size_t m_bufferEnd = 0;

@@ -805,19 +805,37 @@ TEST(StreamForm, TellsThePackersOwnStreamFromOthers) {
         {"random", RandomBytes(20000, 51)},
         {"two letters", Letters(20000, 2, 52)},
         {"text", TextBytes(20000, 53)},
+        // Its last code ends on a word boundary.
+        {"found by fuzzing",
+         Hex({0xc8, 0x00, 0x71, 0x61, 0x63, 0x61, 0x64, 0xc8, 0x00, 0xc8, 0x00, 0xc8,
+              0x2c, 0x20, 0xc8, 0x00, 0xc8, 0x61, 0x63, 0x61, 0x64, 0xc8, 0x00, 0xc8,
+              0x61, 0x2c, 0x20, 0xc8, 0x00, 0xc8, 0x61, 0x63, 0x61, 0x64, 0xc8, 0x00,
+              0x71, 0x61, 0x3a, 0x20, 0xc8, 0x20, 0x7f, 0xc8, 0x00, 0xc8, 0x61, 0x20,
+              0xc8, 0x6e, 0x64, 0x20, 0xc8, 0x20, 0x00, 0x71, 0x61, 0x00})},
     };
+    int cutOnABoundary = 0;
     for (const auto& row : rows) {
         const Bytes packers = Pack(row.data);
         for (const unsigned stopOneIn : {0u, 2u, 50u, 5000u}) {
             SCOPED_TRACE(std::string(row.name) + ", stopping once in " + std::to_string(stopOneIn));
             const Bytes stream = WriteCodes(PlainCodes(row.data, stopOneIn, stopOneIn));
             EXPECT_EQ(Unpack(stream, row.data.size()).data, row.data);
-            EXPECT_EQ(StreamFormOf(stream, row.data.size()),
-                      stream == packers ? StreamForm::Packers : StreamForm::Other);
+            const StreamForm form = stream == packers ? StreamForm::Packers : StreamForm::Other;
+            EXPECT_EQ(StreamFormOf(stream, row.data.size()), form);
+            EXPECT_EQ(StreamFormOf(stream, row.data.size(), 4), form) << "growing its table";
             EXPECT_EQ(StreamFormOf(packers, row.data.size()), StreamForm::Packers);
             Bytes padded = packers;
             padded.insert(padded.end(), 4, 0);
             EXPECT_EQ(StreamFormOf(padded, row.data.size()), StreamForm::Other);
+            // The packer's zero word after a last code that fills its word
+            // is left out: the unpacker takes that too.
+            if (packers.size() >= 8 && ReadCodes(packers).back() == 0 &&
+                Unpack(Bytes(packers.begin(), packers.end() - 4), row.data.size()).clean) {
+                EXPECT_EQ(StreamFormOf(Bytes(packers.begin(), packers.end() - 4), row.data.size()),
+                          StreamForm::Other);
+                ++cutOnABoundary;
+            }
         }
     }
+    EXPECT_GE(cutOnABoundary, 1);
 }

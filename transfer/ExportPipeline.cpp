@@ -41,19 +41,6 @@ ExportOutcome FileFailure(ExportFailure failure, const CFile& file) {
     return {failure, file.GetError(), file.GetErrorText()};
 }
 
-// Writes the content into a temporary file beside path, left for the caller
-// to commit.
-ExportOutcome WriteContent(const CFileEntry& entry, ByteBuffer& content, const std::string& path,
-                           bool bFollowLinks, CFile& file) {
-    if (!file.OpenForReplace(path, bFollowLinks))
-        return FileFailure(ExportFailure::CannotOpen, file);
-    if (entry.m_type == ENTRY_SOUND)
-        CDeltaDecoder().Decode(content.data(), content.size());
-    if (!file.Write(content.data(), content.size()))
-        return FileFailure(ExportFailure::CannotWrite, file);
-    return {};
-}
-
 const char* OpenFailureText(int nFileError) {
     switch (nFileError) {
     case FILE_ERROR_NOT_REGULAR:
@@ -92,38 +79,41 @@ ExportResult ExportShowingFailure(const CFileEntry& entry, const std::string& pa
 
 } // namespace
 
-ExportOutcome ExportEntryUncommitted(const CFileEntry& entry, const std::string& path,
-                                     bool bFollowLinks, std::unique_ptr<CFile>& pWritten,
-                                     const ProgressFn& progress) {
+ExportOutcome UnpackForExport(const CFileEntry& entry, ByteBuffer& content,
+                              const ProgressFn& progress) {
     t_bNoticeShown = false;
-    pWritten.reset();
     try {
-        ByteBuffer content;
         const ExportFailure failure =
             FailureOf(UnpackEntryData(entry, content, ShowLongStringNotice, progress));
         if (failure != ExportFailure::None)
             return {failure, 0, {}};
-        auto pFile = std::make_unique<CFile>();
-        const ExportOutcome outcome = WriteContent(entry, content, path, bFollowLinks, *pFile);
-        if (outcome.Succeeded())
-            pWritten = std::move(pFile);
-        return outcome;
+        if (entry.m_type == ENTRY_SOUND)
+            CDeltaDecoder().Decode(content.data(), content.size());
+        return {};
+    } catch (const std::bad_alloc&) {
+        return {ExportFailure::OutOfMemory, 0, {}};
+    }
+}
+
+ExportOutcome WriteExport(const ByteBuffer& content, const std::string& path, bool bFollowLinks) {
+    try {
+        CFile file;
+        if (!file.OpenForReplace(path, bFollowLinks))
+            return FileFailure(ExportFailure::CannotOpen, file);
+        if (!file.Write(content.data(), content.size()) || !file.Commit())
+            return FileFailure(ExportFailure::CannotWrite, file);
+        return {};
     } catch (const std::bad_alloc&) {
         // The file, if opened, was abandoned on the way out.
         return {ExportFailure::OutOfMemory, 0, {}};
     }
 }
 
-ExportOutcome CommitExport(CFile& file) {
-    return file.Commit() ? ExportOutcome{} : FileFailure(ExportFailure::CannotWrite, file);
-}
-
 ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& path,
                                  bool bFollowLinks, const ProgressFn& progress) {
-    std::unique_ptr<CFile> pWritten;
-    const ExportOutcome outcome =
-        ExportEntryUncommitted(entry, path, bFollowLinks, pWritten, progress);
-    return pWritten ? CommitExport(*pWritten) : outcome;
+    ByteBuffer content;
+    const ExportOutcome outcome = UnpackForExport(entry, content, progress);
+    return outcome.Succeeded() ? WriteExport(content, path, bFollowLinks) : outcome;
 }
 
 UnpackStatus UnpackContent(const CFileEntry& entry, ByteBuffer& out, const ProgressFn& progress) {

@@ -3,11 +3,9 @@
 #include "platform/Progress.h"
 #include "transfer/EntryPacking.h"
 
-#include <memory>
 #include <string>
 #include <string_view>
 
-class CFile;
 class CFileEntry;
 
 enum class ExportResult {
@@ -47,15 +45,12 @@ struct ExportOutcome {
 ExportOutcome ExportEntryQuietly(const CFileEntry& entry, const std::string& path,
                                  bool bFollowLinks = true, const ProgressFn& progress = {});
 
-// The same, but leaves the file written and not yet in place: on success
-// pWritten holds it, and nothing is at path until the caller commits it with
-// CommitExport, which syncs it and renames it over path; dropping it leaves
-// path as it was. A caller writing many files can so let one file's sync
-// wait while other entries are unpacked.
-ExportOutcome ExportEntryUncommitted(const CFileEntry& entry, const std::string& path,
-                                     bool bFollowLinks, std::unique_ptr<CFile>& pWritten,
-                                     const ProgressFn& progress = {});
-ExportOutcome CommitExport(CFile& file);
+// Its two halves, for a caller that unpacks on some threads and writes on
+// others: the content export writes (shows the notice as above), and then
+// the file written from it, as ExportEntryQuietly writes it.
+ExportOutcome UnpackForExport(const CFileEntry& entry, ByteBuffer& content,
+                              const ProgressFn& progress = {});
+ExportOutcome WriteExport(const ByteBuffer& content, const std::string& path, bool bFollowLinks);
 
 // The same, telling the user of a failure in a message owned by pOwner
 // (caption "error"); a cancel shows nothing.

@@ -9,16 +9,17 @@
 #include <thread>
 #include <vector>
 
-// Threads that sync written files and put them in place for the verbs that
-// write a file an entry. A sync waits on the disk, not on a core: while
-// several wait at once the filesystem commits them together, and the
-// entries' jobs go on unpacking meanwhile. With no threads, each task runs
-// at once on the caller's thread, as one job does everything in turn.
-class CSyncThreads {
+// Threads that write, sync and put in place the files of the verbs that
+// write a file an entry. Creating and syncing a file waits on the
+// filesystem, not on a core: while several wait at once the filesystem
+// commits them together, and the entries' jobs go on unpacking meanwhile.
+// With no threads, each task runs at once on the caller's thread, as one job
+// does everything in turn.
+class CFileWriters {
 public:
     using Task = std::function<std::string()>;
 
-    explicit CSyncThreads(unsigned threads) {
+    explicit CFileWriters(unsigned threads) {
         for (unsigned i = 0; i < threads; ++i)
             m_threads.emplace_back([this] { Serve(); });
     }
@@ -26,7 +27,7 @@ public:
     // verb that waited for every outcome leaves none, and one that stopped
     // early puts no more files in place. A dropped task's future gives an
     // error.
-    ~CSyncThreads() {
+    ~CFileWriters() {
         {
             const std::lock_guard lock(m_mutex);
             m_bEnding = true;
@@ -36,8 +37,8 @@ public:
         for (std::thread& thread : m_threads)
             thread.join();
     }
-    CSyncThreads(const CSyncThreads&) = delete;
-    CSyncThreads& operator=(const CSyncThreads&) = delete;
+    CFileWriters(const CFileWriters&) = delete;
+    CFileWriters& operator=(const CFileWriters&) = delete;
 
     // The task's outcome (here a problem to report, empty when none), once
     // one of the threads has run it.
@@ -79,7 +80,7 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-// Sync threads for a verb of jobs jobs: none for one job.
-inline unsigned SyncThreadsFor(unsigned jobs) {
+// Writing threads for a verb of jobs jobs: none for one job.
+inline unsigned FileWritersFor(unsigned jobs) {
     return jobs <= 1 ? 0 : 2 * jobs;
 }
