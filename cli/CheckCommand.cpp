@@ -53,7 +53,8 @@ UnpackCounts ReportDamage(const COstrevaneDoc& doc, unsigned jobs) {
                 ++(result.status == UnpackStatus::OutOfMemory ? counts.outOfMemory
                                                               : counts.damaged);
             return true;
-        });
+        },
+        [&entries](std::size_t i) { return EntryWork(*entries[i]); });
     return counts;
 }
 

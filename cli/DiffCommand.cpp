@@ -146,6 +146,10 @@ int RunDiff(const DiffOptions& options) {
             else
                 DiffBoth(*step.x, *step.y, content, out);
             return true;
+        },
+        [&steps](std::size_t i) {
+            return (steps[i].x ? EntryWork(*steps[i].x) : 0) +
+                   (steps[i].y ? EntryWork(*steps[i].y) : 0);
         });
     if (!bCompared)
         return OSTR_EXIT_USAGE;

@@ -142,7 +142,8 @@ int RunExtractAll(const ExtractAllOptions& options) {
                 status = OSTR_EXIT_FAILURE;
             progress.Advance(static_cast<std::uint64_t>(std::max(entries[i]->m_size, 0)));
             return true;
-        });
+        },
+        [&entries](std::size_t i) { return EntryWork(*entries[i]); });
     return status;
 }
 

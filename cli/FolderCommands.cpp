@@ -131,7 +131,8 @@ bool CheckEntries(const std::vector<const CFileEntry*>& entries, unsigned jobs) 
                 Report(EntryLabel(*entries[i]) + ": its stored data is not what this program "
                                                  "would write; pack will repack it");
             return true;
-        });
+        },
+        [&entries](std::size_t i) { return EntryWork(*entries[i]); });
     return bAllUnpacked;
 }
 
@@ -229,7 +230,8 @@ bool WriteEntries(const std::vector<const CFileEntry*>& entries, const fs::path&
             manifest.entries[i].bDuplicate = !seen.insert({entry.m_type, entry.m_id}).second;
             manifest.entries[i].bNotWave = write.bNotWave;
             return true;
-        });
+        },
+        [&entries](std::size_t i) { return EntryWork(*entries[i]); });
 }
 
 int RunUnpack(const UnpackOptions& options) {
@@ -359,7 +361,8 @@ bool PackEntries(const fs::path& folder, const Manifest& manifest, unsigned jobs
                 Report("Cannot save this archive\n" + outcome.detail);
             progress.Advance(static_cast<std::uint64_t>(std::max(pEntry->m_size, 0)));
             return outcome.status == WriteStatus::Ok;
-        });
+        },
+        [](std::size_t) { return RUN_COST; });
 }
 
 // Writes the archive as new writes one, under its lock and through a
