@@ -22,10 +22,6 @@ constexpr std::uint32_t ENTRY_DISTANCE = 24;
 constexpr std::uint32_t OUTPUT_DISTANCE = 10;
 constexpr std::uint64_t POSITION_LIMIT = std::uint64_t{1} << 32;
 
-std::uint64_t LowBits(std::int32_t count) {
-    return (std::uint64_t{1} << count) - 1;
-}
-
 constexpr std::uint64_t BLOCK = 16;
 
 std::uint64_t RoundUpToBlock(std::uint64_t length) {
@@ -67,7 +63,7 @@ std::uint32_t AppendToHead(std::uint32_t head, std::uint64_t length, std::uint32
     if (length >= 4)
         return head;
     const auto bits = static_cast<std::int32_t>(8 * length);
-    return static_cast<std::uint32_t>((head & LowBits(bits)) | std::uint64_t{byte} << bits);
+    return static_cast<std::uint32_t>((head & CodeBits(bits)) | std::uint64_t{byte} << bits);
 }
 
 } // namespace
