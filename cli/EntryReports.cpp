@@ -5,6 +5,8 @@
 #include "cli/TextOutput.h"
 #include "platform/MessageBox.h"
 
+#include <sys/stat.h>
+
 void Report(const std::string& text) {
     MessageBox(nullptr, text, GetAppTitle());
 }
@@ -22,4 +24,11 @@ bool Unpacked(const CFileEntry& entry, UnpackStatus status, const std::string& w
                                                 : "its data is damaged") +
            ".");
     return false;
+}
+
+std::string ArchiveItselfProblem(const std::string& path, const FileIdentity& archive) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0 && IdentityOf(st).IsSameFile(archive))
+        return "Cannot write " + path + ": it is the archive being read.";
+    return {};
 }

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -32,10 +31,6 @@ struct ExtractAllOptions {
     unsigned jobs = DefaultJobs();
 };
 
-// The archive is read whole before anything is written, so an export
-// renamed over it would leave only the entry's bytes in its place.
-const char* const ARCHIVE_ITSELF = ": it is the archive being read.";
-
 int RunExtract(const ExtractOptions& options) {
     COstrevaneDoc doc;
     if (!OpenArchive(doc, options.archive))
@@ -44,7 +39,7 @@ int RunExtract(const ExtractOptions& options) {
     if (!pEntry)
         return OSTR_EXIT_FAILURE;
     if (IdentityOfPath(options.output).IsSameFile(IdentityOfPath(options.archive))) {
-        Report("Cannot write " + options.output + ARCHIVE_ITSELF);
+        Report("Cannot write " + options.output + ": it is the archive being read.");
         return OSTR_EXIT_FAILURE;
     }
     return ExportEntry(*pEntry, options.output, nullptr) == ExportResult::Exported
@@ -59,12 +54,6 @@ bool MakeFolder(const std::string& folder) {
         return true;
     Report("Cannot create " + folder + ": " + error.message() + ".");
     return false;
-}
-
-// Without following a link, as the export replaces a link itself.
-bool IsTheArchive(const std::string& path, const FileIdentity& archive) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 && IdentityOf(st).IsSameFile(archive);
 }
 
 // Words an export's failure as extract-all says it.
@@ -92,8 +81,8 @@ struct SExtracted {
 
 SExtracted UnpackEntry(const CFileEntry& entry, const std::string& path,
                        const FileIdentity& archive, CFileWriters& writers) {
-    if (IsTheArchive(path, archive))
-        return {"Cannot write " + path + ARCHIVE_ITSELF, {}};
+    if (std::string problem = ArchiveItselfProblem(path, archive); !problem.empty())
+        return {problem, {}};
     auto pContent = std::make_shared<ByteBuffer>();
     const ExportOutcome outcome = UnpackForExport(entry, *pContent);
     if (!outcome.Succeeded())

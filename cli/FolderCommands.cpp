@@ -33,7 +33,6 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -162,9 +161,8 @@ bool FolderIsUsable(const std::string& folder, bool bForce) {
 // only. Returns why it could not, or nothing.
 std::string WriteFileQuietly(const std::string& path, const std::uint8_t* data, std::size_t size,
                              const FileIdentity& archive) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && IdentityOf(st).IsSameFile(archive))
-        return "Cannot write " + path + ": it is the archive being read.";
+    if (std::string problem = ArchiveItselfProblem(path, archive); !problem.empty())
+        return problem;
     CFile file;
     if (file.OpenForReplace(path, false) && file.Write(data, size) && file.Commit())
         return {};
