@@ -4,6 +4,8 @@
 #include "platform/LargeMemory.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -34,20 +36,47 @@ constexpr std::ptrdiff_t FOLLOW_FROM = 2;
 constexpr std::int32_t FOLLOW_LEAD = 6;
 constexpr std::int32_t FOLLOW_STEP = 16;
 // A string among the newest codes skips that: its longer strings, newer
-// still, are in cache, as along a long run of one byte.
+// still, are in cache, as along a phrase repeated many times.
 constexpr std::uint32_t RECENT_CODES = 16384;
 
-// The hash of a string is folded byte by byte from HASH_SEED. It only picks
-// where a search starts: the slot's key decides.
-constexpr std::uint64_t MIX = 0x9E3779B97F4A7C15;
-constexpr std::uint64_t HASH_SEED = 0x243F6A8885A308D3;
+// The hash of a string is the sum of one term for each of its bytes: a
+// random value for the byte, rotated by the byte's place in the string. A
+// long string's search then waits on one addition a byte, where a
+// multiplication would take three cycles and more. It only picks where a
+// search starts: the slot's key decides.
+constexpr std::array<std::uint64_t, 256> BYTE_TERMS = [] {
+    std::array<std::uint64_t, 256> terms{};
+    std::uint64_t state = 0x243F6A8885A308D3;
+    for (auto& term : terms) {
+        // splitmix64
+        state += 0x9E3779B97F4A7C15;
+        std::uint64_t z = state;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EB;
+        term = z ^ (z >> 31);
+    }
+    return terms;
+}();
 
-std::uint64_t Mix(std::uint64_t hash, std::uint8_t byte) {
-    return (hash ^ byte) * MIX;
+// The hash of a string of place bytes extended by byte.
+std::uint64_t Mix(std::uint64_t hash, std::uint32_t place, std::uint8_t byte) {
+    return hash + std::rotl(BYTE_TERMS[byte], static_cast<int>(place % 64));
 }
 
-std::uint32_t TagOf(std::uint64_t hash) {
-    return static_cast<std::uint32_t>(hash >> 32);
+std::uint64_t HashOfByte(std::uint8_t byte) {
+    return BYTE_TERMS[byte];
+}
+
+// The hash with its bits spread evenly: the sums of strings that differ
+// little (runs of one byte 64 long and 128 long differ by a bit count)
+// would otherwise crowd together.
+std::uint64_t Spread(std::uint64_t hash) {
+    return hash * 0x9E3779B97F4A7C15;
+}
+
+// The tag of a spread hash: its top 32 bits.
+std::uint32_t TagOf(std::uint64_t spread) {
+    return static_cast<std::uint32_t>(spread >> 32);
 }
 
 // The hash doubles once three quarters of its slots are used: a search that
@@ -97,23 +126,24 @@ const std::uint8_t* PrefetchSlots(const Slot* slots, std::int32_t shift,
     const std::uint8_t* p = prefetched > data ? prefetched : data;
     for (; p < stop; ++p) {
         const auto* slot = reinterpret_cast<const std::uint8_t*>(
-            &slots[Mix(Mix(Mix(HASH_SEED, p[0]), p[1]), p[2]) >> shift]);
+            &slots[Spread(Mix(Mix(HashOfByte(p[0]), 1, p[1]), 2, p[2])) >> shift]);
         __builtin_prefetch(slot);
         __builtin_prefetch(slot + 32);
     }
     return p > prefetched ? p : prefetched;
 }
 
-// Starts fetching the slots of the strings that extend the one of hash by
-// data[0] up to each of data[skip] to data[skip + count - 1].
+// Starts fetching the slots of the strings that extend the one of hash, of
+// length bytes, by data[0] up to each of data[skip] to data[skip + count - 1].
 template <typename Slot>
 void PrefetchExtensions(const Slot* slots, std::int32_t shift, std::uint64_t hash,
-                        const std::uint8_t* data, std::ptrdiff_t skip, std::ptrdiff_t count) {
+                        std::uint32_t length, const std::uint8_t* data, std::ptrdiff_t skip,
+                        std::ptrdiff_t count) {
     for (std::ptrdiff_t k = 0; k < skip; ++k)
-        hash = Mix(hash, data[k]);
+        hash = Mix(hash, length++, data[k]);
     for (std::ptrdiff_t k = skip; k < skip + count; ++k) {
-        hash = Mix(hash, data[k]);
-        __builtin_prefetch(&slots[hash >> shift]);
+        hash = Mix(hash, length++, data[k]);
+        __builtin_prefetch(&slots[Spread(hash) >> shift]);
     }
 }
 
@@ -129,7 +159,24 @@ void PrefetchPath(const Slot* slots, std::int32_t shift, std::uint64_t hash,
                   const std::uint8_t* data, const std::uint8_t* end, std::ptrdiff_t depth) {
     depth = std::min(depth, MAX_PATH_DEPTH);
     if (depth >= 4 && end - data >= depth - 1)
-        PrefetchExtensions(slots, shift, hash, data, 2, depth - 3);
+        PrefetchExtensions(slots, shift, hash, 1, data, 2, depth - 3);
+}
+
+// How many of the bytes from data on, at most limit, are byte.
+std::size_t RunLength(const std::uint8_t* data, std::size_t limit, std::uint8_t byte) {
+    std::size_t n = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::uint64_t pattern = byte * std::uint64_t{0x0101010101010101};
+        for (; n + 8 <= limit; n += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, data + n, sizeof word);
+            if (const std::uint64_t differ = word ^ pattern; differ != 0)
+                return n + static_cast<std::size_t>(std::countr_zero(differ)) / 8;
+        }
+    }
+    while (n < limit && data[n] == byte)
+        ++n;
+    return n;
 }
 
 } // namespace
@@ -139,6 +186,10 @@ CPacker::CPacker(SinkFn pfnSink, std::uint32_t wideKeysFrom)
       m_pfnSink(pfnSink) {}
 
 CPacker::~CPacker() {
+    for (SRunCodes& run : m_runs) {
+        std::free(run.codes);
+        std::free(run.hashes);
+    }
     FreeZeroed(m_pTag, m_tableSize * sizeof(std::uint32_t));
     std::free(m_pRootChild);
     FreeZeroed(m_pSlots, SlotBytes());
@@ -160,6 +211,25 @@ bool CPacker::ResizeTags(std::uint64_t count) {
         return false;
     m_pTag = static_cast<std::uint32_t*>(tags);
     m_tableSize = count;
+    return true;
+}
+
+// Enters code, the run of byte one longer than the longest so far, whose
+// bytes have the hash given. Returns false when the list cannot grow.
+bool CPacker::AppendRun(std::uint8_t byte, std::uint32_t code, std::uint64_t hash) {
+    SRunCodes& run = m_runs[byte];
+    if (run.count == run.capacity) {
+        const std::uint32_t capacity = run.capacity == 0 ? 64 : run.capacity * 2;
+        if (capacity <= run.capacity || !ResizeTable(run.codes, capacity) ||
+            !ResizeTable(run.hashes, capacity))
+            return false;
+        AddTableBytes(static_cast<std::int64_t>((capacity - run.capacity) *
+                                                (sizeof(std::uint32_t) + sizeof(std::uint64_t))));
+        run.capacity = capacity;
+    }
+    run.codes[run.count] = code;
+    run.hashes[run.count] = hash;
+    ++run.count;
     return true;
 }
 
@@ -188,7 +258,9 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
             return;
         }
         m_pending = *data;
-        m_hash = Mix(HASH_SEED, *data++);
+        m_length = 1;
+        m_runByte = *data;
+        m_hash = HashOfByte(*data++);
     } else if (m_pending == NO_CODE) {
         return; // after Finish()
     }
@@ -196,7 +268,7 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
     m_pPrefetched = data;
     while (data != end) {
         data = m_bWideKeys ? PackRun<SWideSlot>(data, end) : PackRun<SNarrowSlot>(data, end);
-        if (!AfterString(static_cast<std::uint64_t>(end - data))) {
+        if (m_bFailed || !AfterString(static_cast<std::uint64_t>(end - data))) {
             m_bFailed = true;
             return;
         }
@@ -231,6 +303,7 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
     quiet = std::max<std::uint64_t>(quiet, 1);
     std::uint32_t code = m_pending;
     std::uint64_t hash = m_hash;
+    std::uint32_t length = m_length;
     std::uint32_t next = m_nextCode;
     std::uint64_t used = m_slotsUsed;
     std::uint64_t bits = m_bits;
@@ -240,27 +313,47 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
     const std::uint8_t* begun = data;
     // Where the search next fetches slots further along its string.
     const std::uint8_t* follow = end;
+    std::int32_t runByte = m_runByte;
     while (data != end) {
         bool inHash = true;
-        if (code < 256) {
+        if (*data == runByte) {
+            // The pending string is a run of this byte: it goes on as far as
+            // both the input and the longest such run of the dictionary do.
+            const SRunCodes& run = m_runs[runByte];
+            const std::size_t more = RunLength(
+                data,
+                std::min<std::size_t>(static_cast<std::size_t>(end - data), run.count + 1 - length),
+                static_cast<std::uint8_t>(runByte));
+            if (more != 0) {
+                length += static_cast<std::uint32_t>(more);
+                code = run.codes[length - 2];
+                hash = run.hashes[length - 2];
+                data += more;
+                if (data == end)
+                    break;
+            }
+            inHash = *data != runByte;
+        } else if (code < 256) {
             const std::uint32_t pair = rootChild[code << 8 | *data];
             inHash = pair != NO_CODE;
             if (inHash) {
                 code = pair;
-                hash = Mix(hash, *data++);
+                hash = Mix(hash, length++, *data++);
             }
         }
         std::uint64_t freeSlot = 0;
         std::uint64_t missHash = 0;
+        if (inHash)
+            runByte = -1;
         for (; inHash && data != end; ++data) {
             if (data == follow) {
                 follow = end - data > FOLLOW_STEP ? data + FOLLOW_STEP : end;
                 if (next - code > RECENT_CODES && end - data >= FOLLOW_LEAD + FOLLOW_STEP)
-                    PrefetchExtensions(slots, shift, hash, data, FOLLOW_LEAD, FOLLOW_STEP);
+                    PrefetchExtensions(slots, shift, hash, length, data, FOLLOW_LEAD, FOLLOW_STEP);
             }
-            const std::uint64_t extended = Mix(hash, *data);
+            const std::uint64_t extended = Mix(hash, length, *data);
             const Key key = Key{code} << 8 | *data;
-            std::uint64_t i = extended >> shift;
+            std::uint64_t i = Spread(extended) >> shift;
             std::uint32_t child = slots[i].code;
             while (child != 0 && slots[i].key != key) {
                 i = (i + 1) & mask;
@@ -268,18 +361,24 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
             }
             if (child == 0) {
                 freeSlot = i;
-                missHash = extended;
+                missHash = Spread(extended);
                 break;
             }
             code = child;
             hash = extended;
+            ++length;
         }
         if (data == end)
             break;
         const std::uint8_t byte = *data++;
         PutBits(bits, bitCount, code, width, sink);
         const std::uint32_t added = next++;
-        if (code < 256) {
+        if (byte == runByte) {
+            if (!AppendRun(byte, added, Mix(hash, length, byte))) {
+                m_bFailed = true;
+                break;
+            }
+        } else if (code < 256) {
             rootChild[code << 8 | byte] = added;
         } else {
             tag[added] = TagOf(missHash);
@@ -287,7 +386,9 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
             ++used;
         }
         code = byte;
-        hash = Mix(HASH_SEED, byte);
+        hash = HashOfByte(byte);
+        length = 1;
+        runByte = byte;
         PrefetchPath(slots, shift, hash, data, end, data - begun + 1);
         begun = data;
         follow = end - data > FOLLOW_FROM ? data + FOLLOW_FROM : end;
@@ -297,6 +398,8 @@ const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_
     }
     m_pending = code;
     m_hash = hash;
+    m_length = length;
+    m_runByte = runByte;
     m_nextCode = next;
     m_slotsUsed = used;
     m_bits = bits;

@@ -14,9 +14,9 @@
 //
 // The dictionary is never reset: codes and the pending code are 32 bits wide,
 // and the width keeps growing past 16 bits by the same rule. Which code
-// extends the pending one by a byte is found by direct indexing for literals
-// and by a hash for longer strings; the search only decides speed, never the
-// stream.
+// extends the pending one by a byte is found by direct indexing for literals,
+// in a list of its own for runs of one byte, and by a hash for longer
+// strings; the search only decides speed, never the stream.
 class CPacker {
 public:
     using SinkFn = void (*)(std::uint32_t word, bool flush);
@@ -78,7 +78,19 @@ private:
         std::uint32_t code;
     };
 
+    // The codes of the runs of one byte value in the dictionary, two bytes
+    // long and up, in order of length, with the hash of each run's bytes. A
+    // run of one byte is found here whole, by counting the bytes, instead of
+    // a search a byte; runs are not entered into the hash.
+    struct SRunCodes {
+        std::uint32_t* codes = nullptr;
+        std::uint64_t* hashes = nullptr;
+        std::uint32_t count = 0;
+        std::uint32_t capacity = 0;
+    };
+
     bool CreateTables();
+    bool AppendRun(std::uint8_t byte, std::uint32_t code, std::uint64_t hash);
     bool ResizeTags(std::uint64_t count);
     template <typename Slot>
     const std::uint8_t* PackRun(const std::uint8_t* data, const std::uint8_t* end);
@@ -109,7 +121,11 @@ private:
     std::uint64_t m_growAt = 0; // m_slotsUsed that makes the hash grow
 
     std::uint32_t m_pending = NO_CODE;
-    std::uint64_t m_hash = 0;                    // hash of the pending string's bytes
+    std::uint64_t m_hash = 0;   // hash of the pending string's bytes
+    std::uint32_t m_length = 0; // of the pending string, modulo 2^32
+    // The byte the pending string is a run of, or -1 when it is not one.
+    std::int32_t m_runByte = -1;
+    SRunCodes m_runs[256];
     const std::uint8_t* m_pPrefetched = nullptr; // input up to here is prefetched
     std::uint32_t m_nextCode = 0;
     // Codes the current width can name, 2^m_codeWidth, and the entries the

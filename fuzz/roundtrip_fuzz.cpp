@@ -1,6 +1,8 @@
 // Property: packing any bytes and unpacking the stream to their length gives
 // the bytes back, through the same steps import and export take (the word
-// sink's lease, then UnpackEntryData). The stream is the same whether the
+// sink's lease, then UnpackEntryData). The stream always takes the longest
+// string the dictionary holds (StreamFormOf calls it the packer's own, which
+// a search that stops short would fail). The stream is the same whether the
 // bytes reach the packer in one Write or in blocks of any sizes, and once
 // Finish has run, later Writes and Finishes add no word.
 //
@@ -14,6 +16,7 @@
 
 #include "archive/FileEntry.h"
 #include "codec/Packer.h"
+#include "codec/StreamForm.h"
 #include "codec/WordSink.h"
 #include "transfer/EntryPacking.h"
 
@@ -136,6 +139,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(bytes.size() > 0 || stream.empty());
     FUZZ_CHECK(PackInBlocks(bytes, seed) ==
                std::vector<std::uint8_t>(stream.begin(), stream.end()));
+    FUZZ_CHECK(StreamFormOf(std::span(stream.data(), stream.size()), bytes.size()) ==
+               StreamForm::Packers);
 
     CFileEntry entry;
     entry.m_size = static_cast<std::int32_t>(bytes.size());

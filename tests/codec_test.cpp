@@ -201,6 +201,21 @@ Bytes Letters(std::size_t n, unsigned size, unsigned seed) {
     return data;
 }
 
+// Runs of random lengths up to longest, of bytes drawn from values, with now
+// and then a random byte between: runs that go on past, stop short of and
+// reach the longest run of their byte the dictionary holds.
+Bytes Runs(std::size_t n, unsigned values, std::size_t longest, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes data;
+    while (data.size() < n) {
+        data.insert(data.end(), 1 + rng() % longest, static_cast<std::uint8_t>(rng() % values));
+        if (rng() % 4 == 0)
+            data.push_back(static_cast<std::uint8_t>(rng()));
+    }
+    data.resize(n);
+    return data;
+}
+
 Bytes Hex(std::initializer_list<int> values) {
     Bytes out;
     for (int v : values)
@@ -433,6 +448,9 @@ TEST(Packer, MatchesAPlainCoder) {
         {"mixed, blocks of 1", mixed, 1},
         {"mixed, blocks of 2", mixed, 2},
         {"mixed, blocks of 3", mixed, 3},
+        {"runs", Runs(300000, 3, 700, 37), 0},
+        {"runs, blocks of 5", Runs(100000, 256, 300, 38), 5},
+        {"runs, blocks of 1", Runs(20000, 2, 40, 39), 1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -445,8 +463,11 @@ TEST(Packer, MatchesAPlainCoder) {
 TEST(Packer, MatchesAPlainCoderAcrossTheChangeToWideKeys) {
     Bytes input = TextBytes(100000, 44);
     const Bytes random = RandomBytes(200000, 45);
+    const Bytes runs = Runs(100000, 4, 500, 46);
     input.insert(input.end(), random.begin(), random.end());
+    input.insert(input.end(), runs.begin(), runs.end());
     input.insert(input.end(), input.begin(), input.begin() + 100000);
+    input.insert(input.end(), runs.begin(), runs.end());
     const Bytes expected = WriteCodes(PlainCodes(input));
     for (const std::uint32_t from : {512u, 5000u, 60000u}) {
         SCOPED_TRACE(from);
