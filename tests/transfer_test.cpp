@@ -73,6 +73,19 @@ TEST(DeltaCoding, CodesAndRestoresAcrossBlocks) {
     decoder.Decode(bytes.data(), 2);
     decoder.Decode(bytes.data() + 2, 7);
     EXPECT_EQ(bytes, (Bytes{0x52, 0x49, 0x46, 0x46, 0x80, 0x81, 0x7F, 0x00, 0xFF}));
+
+    const Bytes original = Pattern(5000);
+    Bytes expected = original;
+    for (std::size_t i = expected.size() - 1; i > 0; --i)
+        expected[i] = static_cast<std::uint8_t>(original[i] - original[i - 1]);
+    for (const std::size_t block : {1u, 16u, 17u, 33u, 1000u, 5000u}) {
+        SCOPED_TRACE(block);
+        Bytes coded = original;
+        CDeltaEncoder blocks;
+        for (std::size_t at = 0; at < coded.size(); at += block)
+            blocks.Encode(coded.data() + at, std::min(block, coded.size() - at));
+        EXPECT_EQ(coded, expected);
+    }
 }
 
 TEST_F(Transfer, FilesOfOtherTypesAreStoredAsTheyAre) {
