@@ -68,8 +68,8 @@ std::uint64_t HashOfByte(std::uint8_t byte) {
 }
 
 // The hash with its bits spread evenly: the sums of strings that differ
-// little (runs of one byte 64 long and 128 long differ by a bit count)
-// would otherwise crowd together.
+// little would otherwise crowd together (a string and the same string with
+// 64 more of one byte at its end differ by that byte's term's bit count).
 std::uint64_t Spread(std::uint64_t hash) {
     return hash * 0x9E3779B97F4A7C15;
 }
@@ -267,7 +267,8 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
     m_bytesGiven += static_cast<std::uint64_t>(length);
     m_pPrefetched = data;
     while (data != end) {
-        data = m_bWideKeys ? PackRun<SWideSlot>(data, end) : PackRun<SNarrowSlot>(data, end);
+        data =
+            m_bWideKeys ? PackStrings<SWideSlot>(data, end) : PackStrings<SNarrowSlot>(data, end);
         if (m_bFailed || !AfterString(static_cast<std::uint64_t>(end - data))) {
             m_bFailed = true;
             return;
@@ -285,7 +286,7 @@ void CPacker::Write(const std::uint8_t* data, std::int32_t length) {
 // and every call of the sink, either of which may change any member as far as
 // the compiler can tell.
 template <typename Slot>
-const std::uint8_t* CPacker::PackRun(const std::uint8_t* data, const std::uint8_t* end) {
+const std::uint8_t* CPacker::PackStrings(const std::uint8_t* data, const std::uint8_t* end) {
     using Key = typename Slot::Key;
     Slot* const slots = static_cast<Slot*>(m_pSlots);
     std::uint32_t* const rootChild = m_pRootChild;

@@ -93,7 +93,7 @@ private:
     bool AppendRun(std::uint8_t byte, std::uint32_t code, std::uint64_t hash);
     bool ResizeTags(std::uint64_t count);
     template <typename Slot>
-    const std::uint8_t* PackRun(const std::uint8_t* data, const std::uint8_t* end);
+    const std::uint8_t* PackStrings(const std::uint8_t* data, const std::uint8_t* end);
     bool AfterString(std::uint64_t bytesLeft);
     bool ChangeWidth();
     bool GrowHash(std::int32_t bits, bool wide, std::uint64_t bytesLeft);
