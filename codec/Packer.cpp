@@ -24,8 +24,13 @@ constexpr std::int32_t PROJECTED_SLOT_BITS = 18;
 // The most the hash grows by at once, in bits: an input that changes its kind
 // cannot make it more than this much larger than the strings seen so far need.
 constexpr std::int32_t MAX_GROWTH_BITS = 5;
-// Input positions whose three-byte string is prefetched ahead of the search.
-constexpr std::ptrdiff_t LOOKAHEAD = 24;
+// Input positions whose three-byte string is prefetched ahead of the search,
+// and the most new ones a string's end adds. Short strings keep the whole
+// distance fetched; a long one, such as a run of one byte (which never
+// reaches the hash), does not have every position it passed fetched at once,
+// when most of them lie in the run.
+constexpr std::ptrdiff_t LOOKAHEAD = 64;
+constexpr std::ptrdiff_t NEW_AT_ONCE = 4;
 // The longest string whose slot is prefetched when a string begins.
 constexpr std::ptrdiff_t MAX_PATH_DEPTH = 12;
 // A search that reaches the third byte after its string's first fetches the
@@ -109,12 +114,13 @@ std::uint64_t GrowPoint(std::uint64_t slots) {
     bitCount -= 32;
 }
 
-// Starts fetching the hash slots of the three-byte strings at the positions
-// of data up to LOOKAHEAD on that are not fetched yet (those before
-// prefetched): wherever the next strings begin, their first search that
-// reaches the hash is then already on its way. A search that finds nothing
-// often runs on past the end of its slot's cache line, so the next 32 bytes
-// are fetched too. Returns how far the positions are fetched now.
+// Starts fetching the hash slots of the three-byte strings at the next
+// NEW_AT_ONCE positions of data up to LOOKAHEAD on that are not fetched yet
+// (those before prefetched): wherever the next strings begin, their first
+// search that reaches the hash is then already on its way. A search that
+// finds nothing often runs on past the end of its slot's cache line, so the
+// next 32 bytes are fetched too. Returns how far the positions are fetched
+// now.
 template <typename Slot>
 const std::uint8_t* PrefetchSlots(const Slot* slots, std::int32_t shift,
                                   const std::uint8_t* prefetched, const std::uint8_t* data,
@@ -124,7 +130,8 @@ const std::uint8_t* PrefetchSlots(const Slot* slots, std::int32_t shift,
         return prefetched;
     const std::uint8_t* const stop = data + (left < LOOKAHEAD ? left : LOOKAHEAD);
     const std::uint8_t* p = prefetched > data ? prefetched : data;
-    for (; p < stop; ++p) {
+    const std::uint8_t* const last = stop - p > NEW_AT_ONCE ? p + NEW_AT_ONCE : stop;
+    for (; p < last; ++p) {
         const auto* slot = reinterpret_cast<const std::uint8_t*>(
             &slots[Spread(Mix(Mix(HashOfByte(p[0]), 1, p[1]), 2, p[2])) >> shift]);
         __builtin_prefetch(slot);
