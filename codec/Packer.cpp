@@ -33,16 +33,6 @@ constexpr std::ptrdiff_t LOOKAHEAD = 64;
 constexpr std::ptrdiff_t NEW_AT_ONCE = 4;
 // The longest string whose slot is prefetched when a string begins.
 constexpr std::ptrdiff_t MAX_PATH_DEPTH = 12;
-// A search that reaches the third byte after its string's first fetches the
-// slots FOLLOW_LEAD bytes further on and the FOLLOW_STEP after them, and does
-// so again every FOLLOW_STEP bytes while it goes on; the string before is no
-// guide to how long a string of silence or of a repeated phrase turns out.
-constexpr std::ptrdiff_t FOLLOW_FROM = 2;
-constexpr std::int32_t FOLLOW_LEAD = 6;
-constexpr std::int32_t FOLLOW_STEP = 16;
-// A string among the newest codes skips that: its longer strings, newer
-// still, are in cache, as along a phrase repeated many times.
-constexpr std::uint32_t RECENT_CODES = 16384;
 
 // The hash of a string is the sum of one term for each of its bytes: a
 // random value for the byte, rotated by the byte's place in the string. A
@@ -319,8 +309,6 @@ const std::uint8_t* CPacker::PackStrings(const std::uint8_t* data, const std::ui
     const std::uint8_t* prefetched = m_pPrefetched;
     // Just after the pending string's first byte, as far as this run knows.
     const std::uint8_t* begun = data;
-    // Where the search next fetches slots further along its string.
-    const std::uint8_t* follow = end;
     std::int32_t runByte = m_runByte;
     while (data != end) {
         bool inHash = true;
@@ -354,11 +342,6 @@ const std::uint8_t* CPacker::PackStrings(const std::uint8_t* data, const std::ui
         if (inHash)
             runByte = -1;
         for (; inHash && data != end; ++data) {
-            if (data == follow) {
-                follow = end - data > FOLLOW_STEP ? data + FOLLOW_STEP : end;
-                if (next - code > RECENT_CODES && end - data >= FOLLOW_LEAD + FOLLOW_STEP)
-                    PrefetchExtensions(slots, shift, hash, length, data, FOLLOW_LEAD, FOLLOW_STEP);
-            }
             const std::uint64_t extended = Mix(hash, length, *data);
             const Key key = Key{code} << 8 | *data;
             std::uint64_t i = Spread(extended) >> shift;
@@ -399,7 +382,6 @@ const std::uint8_t* CPacker::PackStrings(const std::uint8_t* data, const std::ui
         runByte = byte;
         PrefetchPath(slots, shift, hash, data, end, data - begun + 1);
         begun = data;
-        follow = end - data > FOLLOW_FROM ? data + FOLLOW_FROM : end;
         prefetched = PrefetchSlots(slots, shift, prefetched, data, end);
         if (--quiet == 0)
             break;
