@@ -307,7 +307,7 @@ const std::uint8_t* CPacker::PackStrings(const std::uint8_t* data, const std::ui
     std::uint64_t bits = m_bits;
     std::int32_t bitCount = m_bitCount;
     const std::uint8_t* prefetched = m_pPrefetched;
-    // Just after the pending string's first byte, as far as this run knows.
+    // Just after the pending string's first byte, as far as this call knows.
     const std::uint8_t* begun = data;
     std::int32_t runByte = m_runByte;
     while (data != end) {
